@@ -1,0 +1,32 @@
+// Writes a whole file or nothing: the bytes go to a temporary file in the
+// target's folder, which is renamed over the target only once complete, so a
+// failure neither truncates the target nor leaves the temporary file behind.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include <sys/types.h>
+
+namespace glyphor {
+
+enum class WriteResult {
+  Ok,
+  CannotCreate,  // the temporary file (or its folder) cannot be made
+  WriteFailed,   // fewer bytes stored than given (a full disk), or the final rename failed
+};
+
+// mode: permission bits for a new target (an existing target keeps its own).
+WriteResult WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t mode = 0666);
+
+// The system calls the writer uses, replaceable so tests can make them fail
+// part-way. Each returns what the libc call of the same name returns.
+struct FileSystemCalls {
+  ssize_t (*write)(int fd, const void* buf, size_t count);
+  int (*fsync)(int fd);
+  int (*rename)(const char* from, const char* to);
+};
+FileSystemCalls& FileSystemSeam();
+
+}  // namespace glyphor

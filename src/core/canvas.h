@@ -1,0 +1,64 @@
+// The small drawing-surface interface that outline paths are read from and
+// replayed onto. Two surfaces implement it: the measuring surface of the text
+// capture and the metafile recorder. Coordinates are the surface's logical
+// units; point-type bytes use the path encoding of path_record.h.
+#pragma once
+
+#include <cstdint>
+
+namespace glyphor {
+
+struct TPoint {
+  int32_t X = 0;
+  int32_t Y = 0;
+  friend bool operator==(const TPoint&, const TPoint&) = default;
+};
+
+// Pen and brush descriptions, in the terms of the metafile's records.
+struct TPenSpec {
+  uint32_t Style = 0;   // PS_* style word (geometric, join, cap, dash)
+  uint32_t Width = 0;   // logical units
+  uint32_t Color = 0;   // plain RGB, red in the low byte
+};
+
+struct TBrushSpec {
+  uint32_t Style = 0;   // BS_SOLID 0, BS_NULL 1
+  uint32_t Color = 0;   // plain RGB, red in the low byte
+  uint32_t Hatch = 0;
+};
+
+// Handle of a pen or brush made by a surface; 0 means none.
+using TObjectHandle = uint32_t;
+
+class TCanvas {
+ public:
+  virtual ~TCanvas() = default;
+
+  // Path bracket: drawing calls between the two build the surface's path.
+  virtual void BeginPath() = 0;
+  virtual void EndPath() = 0;
+  // The path closed by the last EndPath. With count 0 it returns the number of
+  // points; otherwise it copies up to count points and types. -1 when the
+  // surface holds no closed path.
+  virtual int GetPath(TPoint* points, uint8_t* types, int count) = 0;
+
+  virtual void MoveTo(TPoint p) = 0;
+  virtual void LineTo(TPoint p) = 0;
+  virtual void PolyBezierTo(const TPoint* points, int count) = 0;  // count a multiple of 3
+  virtual void CloseFigure() = 0;
+
+  // Both consume the current path.
+  virtual void FillPath() = 0;
+  virtual void StrokeAndFillPath() = 0;
+
+  // Pens and brushes. A surface that only measures keeps no objects: its
+  // implementations return 0 and draw nothing with them.
+  virtual TObjectHandle CreatePen(const TPenSpec& pen) = 0;
+  virtual TObjectHandle CreateBrush(const TBrushSpec& brush) = 0;
+  // Returns the object of the same kind that was selected before.
+  virtual TObjectHandle SelectObject(TObjectHandle object) = 0;
+  virtual void DeleteObject(TObjectHandle object) = 0;
+  virtual void SetMiterLimit(float limit) = 0;
+};
+
+}  // namespace glyphor

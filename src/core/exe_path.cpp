@@ -1,0 +1,39 @@
+#include "core/exe_path.h"
+
+#include <climits>
+#include <cstdlib>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace glyphor {
+
+std::string ExecutablePath() {
+  char buf[PATH_MAX];
+  const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return {};
+  return std::string(buf, static_cast<size_t>(n));
+}
+
+std::string ExecutableDir() {
+  const std::string exe = ExecutablePath();
+  const auto slash = exe.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : exe.substr(0, slash);
+}
+
+static bool IsDir(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string DataDir() {
+  if (const char* env = std::getenv("GLYPHOR_DATA_DIR"); env && *env) return env;
+  const std::string dir = ExecutableDir();
+  for (const std::string& candidate : {dir + "/../" GLYPHOR_DATA_SUBDIR, dir + "/" GLYPHOR_DATA_SUBDIR}) {
+    if (IsDir(candidate)) return candidate;
+  }
+  return {};
+}
+
+}  // namespace glyphor

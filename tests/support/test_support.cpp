@@ -1,0 +1,114 @@
+#include "support/test_support.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace glyphor::test {
+
+std::string PathToString(const TPath& path) {
+  std::string out;
+  int bezier = 0;
+  for (int32_t i = 0; i < path.Count(); ++i) {
+    const PathPoint p = path.GetPoint(i);
+    if (!out.empty()) out += ' ';
+    switch (p.Kind) {
+      case pkMoveTo: out += 'M'; bezier = 0; break;
+      case pkLineTo: out += 'L'; bezier = 0; break;
+      case pkBezierTo:
+        if (bezier % 3 == 0) out += 'C';
+        ++bezier;
+        break;
+    }
+    out += std::to_string(p.X) + "," + std::to_string(p.Y);
+    if (p.CloseFigure) {
+      out += " z";
+      bezier = 0;
+    }
+  }
+  return out;
+}
+
+TempDir::TempDir() {
+  std::string tmpl = (fs::temp_directory_path() / "glyphor-test-XXXXXX").string();
+  if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = tmpl;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  // Undo read-only modes that tests set, so the folder can go.
+  for (auto it = fs::recursive_directory_iterator(path_, ec); it != fs::recursive_directory_iterator(); ++it)
+    fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+  fs::remove_all(path_, ec);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+bool FileExists(const std::string& path) { return fs::exists(path); }
+
+std::vector<std::string> ListDir(const std::string& path) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(path, ec)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+RunResult RunGlyphor(const std::vector<std::string>& args, const std::vector<std::string>& env) {
+  TempDir io;
+  const std::string outPath = io / "out", errPath = io / "err";
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&fa, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&fa, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+
+  std::vector<std::string> argStore{GLYPHOR_BINARY};
+  argStore.insert(argStore.end(), args.begin(), args.end());
+  std::vector<std::string> envStore{"PATH=/usr/bin:/bin", "LC_ALL=C.UTF-8"};
+  envStore.insert(envStore.end(), env.begin(), env.end());
+  std::vector<char*> argv, envp;
+  for (auto& a : argStore) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  for (auto& e : envStore) envp.push_back(e.data());
+  envp.push_back(nullptr);
+
+  pid_t pid;
+  RunResult r;
+  if (posix_spawn(&pid, GLYPHOR_BINARY, &fa, nullptr, argv.data(), envp.data()) != 0) {
+    posix_spawn_file_actions_destroy(&fa);
+    throw std::runtime_error("cannot start " GLYPHOR_BINARY);
+  }
+  posix_spawn_file_actions_destroy(&fa);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  if (WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) r.signal = WTERMSIG(status);
+  r.out = ReadFile(outPath);
+  r.err = ReadFile(errPath);
+  return r;
+}
+
+}  // namespace glyphor::test

@@ -1,0 +1,27 @@
+#!/bin/sh
+# Installs what GLYPHOR needs to build, run and test on Debian 12, then builds
+# it into build/. Quick when everything is already there.
+set -eu
+cd "$(dirname "$0")/.."
+
+PACKAGES="g++ cmake make pkg-config
+  libfreetype-dev libfontconfig-dev libharfbuzz-dev
+  qt6-base-dev libgl-dev
+  googletest libgtest-dev libbenchmark-dev
+  fonts-dejavu-core fonts-ipafont-gothic fonts-ipafont-mincho fonts-liberation2
+  desktop-file-utils shared-mime-info libxml2-utils"
+
+missing=""
+for p in $PACKAGES; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+  echo "Installing:$missing"
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $missing
+fi
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "$(nproc)"
