@@ -1,0 +1,94 @@
+#include "core/text_utils.h"
+
+#include <cmath>
+
+#include "core/font_engine.h"
+
+namespace glyphor {
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+// Decodes the character at `i`, advancing `i` past it (one byte for an
+// invalid lead or a broken sequence, so decoding always moves on).
+char32_t DecodeAt(std::string_view s, size_t& i) {
+  const auto b0 = static_cast<unsigned char>(s[i]);
+  if (b0 < 0x80) {
+    ++i;
+    return b0;
+  }
+  int len;
+  char32_t cp, min;
+  if ((b0 & 0xE0) == 0xC0) len = 2, cp = b0 & 0x1F, min = 0x80;
+  else if ((b0 & 0xF0) == 0xE0) len = 3, cp = b0 & 0x0F, min = 0x800;
+  else if ((b0 & 0xF8) == 0xF0) len = 4, cp = b0 & 0x07, min = 0x10000;
+  else {
+    ++i;
+    return kReplacement;
+  }
+  if (i + len > s.size()) {
+    ++i;
+    return kReplacement;
+  }
+  for (int k = 1; k < len; ++k) {
+    const auto b = static_cast<unsigned char>(s[i + k]);
+    if ((b & 0xC0) != 0x80) {
+      ++i;
+      return kReplacement;
+    }
+    cp = (cp << 6) | (b & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+    ++i;
+    return kReplacement;
+  }
+  i += len;
+  return cp;
+}
+
+}  // namespace
+
+std::u32string DecodeUtf8(std::string_view text) {
+  std::u32string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) out.push_back(DecodeAt(text, i));
+  return out;
+}
+
+uint32_t FirstCharCode(std::string_view text) {
+  if (text.empty()) return 0;
+  size_t i = 0;
+  return DecodeAt(text, i);
+}
+
+uint32_t LastCharCode(std::string_view text) {
+  if (text.empty()) return 0;
+  // Step back over continuation bytes to the start of the last character.
+  size_t start = text.size() - 1;
+  for (int k = 0; k < 3 && start > 0 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80; ++k) --start;
+  size_t i = start;
+  const char32_t cp = DecodeAt(text, i);
+  // A sequence that does not reach the end was not the last character: the
+  // last byte on its own is then invalid.
+  return i == text.size() ? cp : kReplacement;
+}
+
+// Rounds to the nearest whole number, halves to the even neighbour.
+static int RoundEven(double v) { return static_cast<int>(std::nearbyint(v)); }
+
+int LeftOverhang(const FontRun& font, std::string_view text) {
+  const uint32_t code = FirstCharCode(text);
+  if (code == 0) return 0;
+  const double a = font.CharWidths(code).A;
+  return a >= 0 ? 0 : -RoundEven(a);
+}
+
+int RightOverhang(const FontRun& font, std::string_view text) {
+  const uint32_t code = LastCharCode(text);
+  if (code == 0) return 0;
+  const double c = font.CharWidths(code).C;
+  return c >= 0 ? 0 : -RoundEven(c);
+}
+
+}  // namespace glyphor
