@@ -1,0 +1,26 @@
+// The program's own player for the enhanced metafiles ([MS-EMF]) that its
+// recorder writes: no library on Linux plays them into pixels correctly.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <QPainter>
+#include <QRect>
+
+namespace glyphor {
+
+struct PlayResult {
+  bool Ok = true;
+  std::string Error;  // why the metafile was rejected (English, for logs and tests)
+};
+
+// Plays `emf` onto `painter` so that the corners of the picture's frame land
+// on the corners of `target` (painter coordinates). The whole metafile is
+// checked before anything is drawn: a malformed one draws nothing and gives
+// Ok false. Records the player does not know are skipped. The painter's state
+// is restored; its render hints (antialiasing) are the caller's choice.
+PlayResult PlayMetafile(const std::vector<uint8_t>& emf, QPainter& painter, QRect target);
+
+}  // namespace glyphor
