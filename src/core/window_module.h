@@ -4,7 +4,7 @@
 #pragma once
 
 // File name of the module, looked for in the executable's folder and in
-// <exe dir>/../lib/glyphor.
+// the installed module folder <exe dir>/../<libdir>/glyphor.
 #define GLYPHOR_WINDOW_MODULE "libglyphor_window.so"
 
 extern "C" {

@@ -1,0 +1,149 @@
+#include "core/svg_writer.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <climits>
+
+#include "core/atomic_file.h"
+#include "core/capture.h"
+#include "core/errors.h"
+#include "core/viewer.h"
+
+namespace glyphor {
+
+namespace {
+
+const char* const LineJoinNames[3] = {"miter", "round", "bevel"};
+
+// The join name for a join index. An index outside 0..2 (a settings file may
+// hold one) is drawn with round joins, as the metafile picture draws it.
+const char* JoinName(int join) { return join >= 0 && join <= 2 ? LineJoinNames[join] : "round"; }
+
+// Adds one to a string of decimal digits.
+void Increment(std::string& digits) {
+  for (size_t i = digits.size(); i-- > 0;) {
+    if (digits[i] != '9') {
+      ++digits[i];
+      return;
+    }
+    digits[i] = '0';
+  }
+  digits.insert(digits.begin(), '1');
+}
+
+}  // namespace
+
+std::string FormatNumber(double v) {
+  if (!std::isfinite(v)) return "0.0000";
+  // 18 significant digits, rounded by the C library (ties to even), then the
+  // decimal string rounded at the fourth decimal, halves away from zero.
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.17e", std::fabs(v));
+  std::string digits;
+  const char* p = buf;
+  for (; *p && *p != 'e'; ++p)
+    if (*p >= '0' && *p <= '9') digits += *p;
+  const int exponent = *p == 'e' ? std::atoi(p + 1) : 0;
+
+  // Digits whose weight is at least 10^-4.
+  const long kept = static_cast<long>(exponent) + 5;
+  std::string scaled;  // the value times 10^4, as whole digits
+  if (kept <= 0) {
+    scaled = (kept == 0 && digits[0] >= '5') ? "1" : "0";
+  } else if (kept >= static_cast<long>(digits.size())) {
+    scaled = digits + std::string(static_cast<size_t>(kept) - digits.size(), '0');
+  } else {
+    scaled = digits.substr(0, static_cast<size_t>(kept));
+    if (digits[static_cast<size_t>(kept)] >= '5') Increment(scaled);
+  }
+  const size_t nonzero = scaled.find_first_not_of('0');
+  if (nonzero == std::string::npos) return "0.0000";
+  scaled.erase(0, nonzero);
+  if (scaled.size() < 5) scaled.insert(0, 5 - scaled.size(), '0');
+  std::string out = v < 0 ? "-" : "";
+  out += scaled.substr(0, scaled.size() - 4);
+  out += '.';
+  out += scaled.substr(scaled.size() - 4);
+  return out;
+}
+
+std::string ColorToHtml(uint32_t color) {
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "#%02X%02X%02X", color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
+  return buf;
+}
+
+namespace {
+
+struct Scale {
+  double q, r;
+  int resolution;
+  double X(double v) const { return v * 25.4 * q / resolution + r * 1.5; }
+};
+
+// One path element: its text up to the opening quote of d, then the points.
+std::string PathElement(const std::string& head, const TPath& path, const Scale& sc) {
+  std::string e = head;
+  int bezier = 0;
+  for (int32_t i = 0; i < path.Count(); ++i) {
+    const PathPoint p = path.GetPoint(i);
+    const std::string xy = FormatNumber(sc.X(p.X)) + " " + FormatNumber(sc.X(p.Y)) + " ";
+    switch (p.Kind) {
+      case pkMoveTo: e += "M" + xy; break;
+      case pkLineTo: e += "L" + xy; break;
+      case pkBezierTo:
+        if (bezier == 3) bezier = 0;
+        ++bezier;
+        e += (bezier == 1 ? "C" : "") + xy;
+        break;
+    }
+    if (p.CloseFigure) {
+      e += "z\r\n";
+      bezier = 0;
+    }
+  }
+  while (!e.empty() && static_cast<unsigned char>(e.back()) <= 32) e.pop_back();
+  return e + "\"/>";
+}
+
+std::string Style(const std::string& fill, const std::string& stroke, double width, const ConversionSettings& s) {
+  return "<path style=\"fill:" + fill + "; stroke:" + stroke + "; stroke-width:" + FormatNumber(width) +
+         "; stroke-linejoin:" + JoinName(s.LineJoin) + "; stroke-miterlimit:" + std::to_string(s.MiterLimit) +
+         "\" d=\"";
+}
+
+}  // namespace
+
+std::string SvgDocument(const TPath& path, int32_t width, int32_t height, const ConversionSettings& s) {
+  Scale sc;
+  sc.q = s.Font.Size / 72.0;
+  sc.r = s.StrokeWidth / 100.0 * (s.Fukuromoji ? 2 : 1);
+  sc.resolution = s.Resolution > 0 ? s.Resolution : MinResolution;
+  const double w = width * 25.4 * sc.q / sc.resolution + sc.r * 3;
+  const double h = height * 25.4 * sc.q / sc.resolution + sc.r * 3;
+  const std::string fill = s.TransparentFill ? "none" : ColorToHtml(s.Font.Color);
+
+  std::string doc = "<?xml version=\"1.0\" standalone=\"yes\"?>\r\n";
+  // The namespace is needed by browsers, which otherwise show an XML tree.
+  doc += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + FormatNumber(w) + "mm\" height=\"" +
+         FormatNumber(h) + "mm\" viewBox=\"0 0 " + FormatNumber(w) + " " + FormatNumber(h) + "\">\r\n";
+  doc += PathElement(Style(fill, ColorToHtml(s.StrokeColor), sc.r, s), path, sc) + "\r\n";
+  if (s.Fukuromoji) doc += PathElement(Style(fill, "none", 0, s), path, sc) + "\r\n";
+  doc += "</svg>\r\n";
+  return doc;
+}
+
+void WriteSvg(const std::string& fileName, const ConversionSettings& s, int screenPpi, TUserMessages& messages) {
+  TPath path;
+  int32_t width = 0, height = 0;
+  CaptureTextPath(s.Text, s.Font, s.Resolution, screenPpi, path, width, height);
+  const std::string doc = SvgDocument(path, width, height, s);
+  if (WriteFileAtomically(fileName, doc) != WriteResult::Ok)
+    throw EFileError(FormatMessage("ファイル %s を作成できません", {fileName}));
+  if (!s.ViewAfterSave) return;
+  char full[PATH_MAX];
+  LaunchViewer(::realpath(fileName.c_str(), full) ? std::string(full) : fileName, messages);
+}
+
+}  // namespace glyphor
