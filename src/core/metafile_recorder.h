@@ -3,6 +3,7 @@
 // one record per call; Close() adds EMR_EOF and completes the header.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -21,6 +22,19 @@ enum EmrType : uint32_t {
 };
 
 inline constexpr uint32_t MM_TEXT = 1, MM_HIMETRIC = 3;
+
+// Logical units per inch of the metric and English mapping modes; 0 where a
+// logical unit is one device pixel (MM_TEXT and the scalable modes).
+constexpr int64_t LogicalUnitsPerInch(uint32_t mapMode) {
+  switch (mapMode) {
+    case 2: return 254;   // MM_LOMETRIC
+    case 3: return 2540;  // MM_HIMETRIC
+    case 4: return 100;   // MM_LOENGLISH
+    case 5: return 1000;  // MM_HIENGLISH
+    case 6: return 1440;  // MM_TWIPS
+    default: return 0;
+  }
+}
 
 // Pen style bits and brush styles ([MS-WMF] PenStyle, BrushStyle).
 inline constexpr uint32_t PS_SOLID = 0, PS_NULL = 5, PS_ENDCAP_FLAT = 0x200,
@@ -88,6 +102,7 @@ class EmfRecorder : public TCanvas {
   void AddPathPoint(TPoint p, uint8_t type);
   Rect DeviceBounds(const std::vector<TPoint>& points, int64_t reach) const;
   int64_t StrokeReach() const;
+  void AddToBounds(const Rect& r);
   void DrawPath(uint32_t type, bool stroke);
   uint32_t NewHandle(ObjectKind kind);
   ObjectKind KindOf(TObjectHandle object) const;
