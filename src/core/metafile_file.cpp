@@ -1,0 +1,38 @@
+#include "core/metafile_file.h"
+
+#include <string_view>
+
+#include "core/atomic_file.h"
+#include "core/errors.h"
+#include "core/wmf_writer.h"
+
+namespace glyphor {
+
+bool IsWmfFileName(const std::string& path) {
+  const size_t dot = path.rfind('.');
+  if (dot == std::string::npos) return false;
+  const size_t slash = path.rfind('/');
+  if (slash != std::string::npos && slash > dot) return false;
+  std::string ext = path.substr(dot);
+  for (char& c : ext)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return ext == ".wmf";
+}
+
+void SaveMetafileFile(const std::string& path, const MetafilePicture& picture) {
+  // The conversion comes first, so that a picture that cannot be converted
+  // leaves no file behind.
+  const bool wmf = IsWmfFileName(path);
+  std::vector<uint8_t> converted;
+  if (wmf) converted = ConvertToPlaceableWmf(picture);
+  const std::vector<uint8_t>& bytes = wmf ? converted : picture.Bytes;
+  const std::string_view view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  switch (WriteFileAtomically(path, view)) {
+    case WriteResult::Ok: return;
+    case WriteResult::CannotCreate:
+      throw EFileError(FormatMessage("ファイル %s を作成できません", {path}));
+    case WriteResult::WriteFailed: throw EFileError("ストリームへの書き込みエラー");
+  }
+}
+
+}  // namespace glyphor
