@@ -22,6 +22,11 @@ std::string WithoutTrailingSlash(std::string path) {
   return path;
 }
 
+// dir + "/" + name without doubling the "/" of the root folder.
+std::string Join(const std::string& dir, const std::string& name) {
+  return dir == "/" ? "/" + name : dir + "/" + name;
+}
+
 // One value of user-dirs.dirs, written for the shell: "$HOME/Folder" or
 // "/absolute/folder", with \" \\ \$ \` escapes. Empty when the form is not one
 // of these two (xdg-user-dirs itself accepts no other).
@@ -36,7 +41,7 @@ std::string ParseUserDirValue(const std::string& raw, const std::string& home) {
   for (const std::string prefix : {"$HOME", "${HOME}"}) {
     if (value.compare(0, prefix.size(), prefix) == 0 &&
         (value.size() == prefix.size() || value[prefix.size()] == '/'))
-      return WithoutTrailingSlash(home + value.substr(prefix.size()));
+      return WithoutTrailingSlash((home == "/" ? "" : home) + value.substr(prefix.size()));
   }
   return value.empty() || value[0] != '/' ? std::string() : WithoutTrailingSlash(value);
 }
@@ -60,15 +65,15 @@ std::string UserDir(const std::string& key) {
 std::string DocumentsFolder() {
   const std::string home = HomeFolder();
   if (std::string dir = UserDir("XDG_DOCUMENTS_DIR"); !dir.empty()) return dir;
-  if (IsFolder(home + "/Documents")) return WithoutTrailingSlash(home + "/Documents");
-  return WithoutTrailingSlash(home);
+  if (IsFolder(Join(home, "Documents"))) return Join(home, "Documents");
+  return home;
 }
 
 std::string DesktopFolder() {
-  const std::string home = WithoutTrailingSlash(HomeFolder());
+  const std::string home = HomeFolder();
   // A desktop set to the home folder means "no desktop" to xdg-user-dirs.
   if (std::string dir = UserDir("XDG_DESKTOP_DIR"); !dir.empty() && dir != home && IsFolder(dir)) return dir;
-  return WithoutTrailingSlash(home + "/Desktop");
+  return Join(home, "Desktop");
 }
 
 std::string ProgramsFolder() {
@@ -80,15 +85,15 @@ std::string ProgramsFolder() {
 }  // namespace
 
 std::string HomeFolder() {
-  if (const char* home = std::getenv("HOME"); home && *home) return home;
-  if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) return pw->pw_dir;
+  if (const char* home = std::getenv("HOME"); home && *home) return WithoutTrailingSlash(home);
+  if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) return WithoutTrailingSlash(pw->pw_dir);
   return "/";
 }
 
 std::string XdgBaseFolder(const char* variable, const char* underHome) {
   // Relative values are invalid and must be ignored (XDG Base Directory).
   if (const char* value = std::getenv(variable); value && value[0] == '/') return WithoutTrailingSlash(value);
-  return WithoutTrailingSlash(HomeFolder()) + "/" + underHome;
+  return Join(HomeFolder(), underHome);
 }
 
 bool MakeFolders(const std::string& path) {

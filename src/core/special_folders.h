@@ -16,7 +16,8 @@ constexpr int kFolderDocuments = 5;
 // applications folder (created when missing). Unknown numbers: empty text.
 std::string GetSpecialFolder(int csidl);
 
-// $HOME, or the home folder of the password database when it is unset.
+// $HOME, or the home folder of the password database when it is unset;
+// no trailing "/".
 std::string HomeFolder();
 // An XDG base folder: the variable's value when it is an absolute path, else
 // the home folder plus `underHome` (".config", ".local/share").
