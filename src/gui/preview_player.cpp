@@ -108,7 +108,9 @@ Qt::PenCapStyle CapStyle(uint32_t style) {
 Qt::PenJoinStyle JoinStyle(uint32_t style) {
   switch (style & PS_JOIN_MASK) {
     case PS_JOIN_BEVEL: return Qt::BevelJoin;
-    case PS_JOIN_MITER: return Qt::MiterJoin;
+    // Qt's plain miter join cuts a too long miter at the limit; the platform
+    // bevels it, as SVG does.
+    case PS_JOIN_MITER: return Qt::SvgMiterJoin;
     default: return Qt::RoundJoin;
   }
 }
