@@ -113,7 +113,7 @@ int Spawn(TChildPlan& plan, StartMode mode) {
 
 std::string FindProgram(const std::string& name) {
   if (name.empty()) return {};
-  if (name.find('/') != std::string::npos) return name;
+  if (name.find('/') != std::string::npos) return IsExecutableFile(name) ? name : std::string();
   const char* env = std::getenv("PATH");
   const std::string path = env && *env ? env : "/usr/local/bin:/usr/bin:/bin";
   size_t start = 0;
@@ -128,7 +128,8 @@ std::string FindProgram(const std::string& name) {
 
 int StartProcess(const std::vector<std::string>& argv, StartMode mode) {
   if (argv.empty()) return ENOENT;
-  const std::string program = FindProgram(argv[0]);
+  // A path goes to exec as it is, so its own error comes back (EACCES, ...).
+  const std::string program = argv[0].find('/') != std::string::npos ? argv[0] : FindProgram(argv[0]);
   if (program.empty()) return ENOENT;
   TChildPlan plan{program.c_str(), {}, -1, ::open("/dev/null", O_RDWR | O_CLOEXEC), mode == StartMode::WaitQuietly};
   for (const std::string& arg : argv) plan.argv.push_back(const_cast<char*>(arg.c_str()));

@@ -23,7 +23,7 @@ using ProcessStarter = std::function<int(const std::vector<std::string>& argv, S
 ProcessStarter& ProcessStarterSeam();
 
 // The full path of a program name as the shell would find it in PATH (a name
-// holding "/" is taken as it is); empty when there is no such executable.
+// holding "/" is checked as it is); empty when there is no such executable.
 std::string FindProgram(const std::string& name);
 
 }  // namespace glyphor

@@ -34,13 +34,19 @@ std::vector<std::string> FolderList(const char* variable, const char* fallback) 
   return folders;
 }
 
+// XDG_CURRENT_DESKTOP: a colon-separated list of names, compared lower-cased.
 std::vector<std::string> CurrentDesktops() {
+  const char* env = std::getenv("XDG_CURRENT_DESKTOP");
   std::vector<std::string> names;
-  for (std::string name : SplitList(std::getenv("XDG_CURRENT_DESKTOP") ? std::getenv("XDG_CURRENT_DESKTOP") : "")) {
-    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) {
-      return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : static_cast<char>(c);
-    });
-    names.push_back(name);
+  std::string name;
+  for (const char* c = env ? env : ""; ; ++c) {
+    if (*c == ':' || *c == '\0') {
+      if (!name.empty()) names.push_back(name);
+      name.clear();
+      if (*c == '\0') break;
+    } else {
+      name += *c >= 'A' && *c <= 'Z' ? static_cast<char>(*c - 'A' + 'a') : *c;
+    }
   }
   return names;
 }
