@@ -1,5 +1,6 @@
 #include "core/capture.h"
 
+#include <climits>
 #include <cmath>
 #include <vector>
 
@@ -8,13 +9,16 @@
 
 namespace glyphor {
 
-int PointsToPixels(int size, int ppi) {
-  return static_cast<int>(std::llround(static_cast<double>(size) * ppi / PointsPerInch));
+// Rounds halves away from zero, saturating at the ends of int.
+static int RoundToInt(double v) {
+  if (!(v > INT_MIN)) return INT_MIN;
+  if (!(v < INT_MAX)) return INT_MAX;
+  return static_cast<int>(std::llround(v));
 }
 
-int PixelsToPoints(int pixels, int ppi) {
-  return static_cast<int>(std::llround(static_cast<double>(pixels) * PointsPerInch / ppi));
-}
+int PointsToPixels(int size, int ppi) { return RoundToInt(static_cast<double>(size) * ppi / PointsPerInch); }
+
+int PixelsToPoints(int pixels, int ppi) { return RoundToInt(static_cast<double>(pixels) * PointsPerInch / ppi); }
 
 namespace {
 
@@ -72,14 +76,17 @@ class MeasuringSurface : public TCanvas {
 
 }  // namespace
 
+int CaptureFontSize(int resolution, int screenPpi) {
+  return PointsPerInch * resolution / (screenPpi > 0 ? screenPpi : DefaultScreenPpi);
+}
+
 void CaptureTextPath(const std::string& text, const TFontSpec& font, int resolution, int screenPpi,
                      TPath& path, int32_t& width, int32_t& height) {
   if (screenPpi <= 0) screenPpi = DefaultScreenPpi;
   // The text is rendered as if the font were 72 points high on a device of
   // `resolution` dpi; the size in whole points truncates, so the em can come
   // out a little under `resolution` pixels. The writers scale by resolution.
-  const int captureSize = PointsPerInch * resolution / screenPpi;
-  const FontRun run(font, PointsToPixels(captureSize, screenPpi));
+  const FontRun run(font, PointsToPixels(CaptureFontSize(resolution, screenPpi), screenPpi));
 
   const int left = LeftOverhang(run, text);
   const int right = RightOverhang(run, text);

@@ -33,6 +33,10 @@ int PointsToPixels(int size, int ppi);
 // The inverse, as a font reports its size back from its pixel height.
 int PixelsToPoints(int pixels, int ppi);
 
+// The capture font's size in whole points: the text is rendered as if the
+// font were 72 points high on a `resolution` dpi device (truncated).
+int CaptureFontSize(int resolution, int screenPpi);
+
 // Captures `text` (UTF-8) in `font` at the capture size for `resolution` dpi,
 // on a screen of `screenPpi` pixels per inch. Fills `path` (pixels, x right,
 // y down, origin at the top-left of the text's cell) and returns the text's

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -269,34 +270,56 @@ class Engine {
 
   Face* Open(FcPattern* font, bool bold, bool italic) {
     FcChar8* file = nullptr;
-    int index = 0, weight = FC_WEIGHT_REGULAR, slant = FC_SLANT_ROMAN;
+    int index = 0;
     if (FcPatternGetString(font, FC_FILE, 0, &file) != FcResultMatch) return nullptr;
     FcPatternGetInteger(font, FC_INDEX, 0, &index);
-    FcPatternGetInteger(font, FC_WEIGHT, 0, &weight);
-    FcPatternGetInteger(font, FC_SLANT, 0, &slant);
-    // Styles the face lacks are made up, as the platform's rasteriser does.
-    const bool synthBold = bold && weight < FC_WEIGHT_DEMIBOLD;
-    const bool synthItalic = italic && slant == FC_SLANT_ROMAN;
-    std::string key = std::string(reinterpret_cast<const char*>(file)) + '\0' + std::to_string(index) +
-                      char('0' + synthBold) + char('0' + synthItalic);
+    const char* path = reinterpret_cast<const char*>(file);
+    // fontconfig reports the requested weight and slant for faces it would
+    // synthesise, so the face's own style decides what is made up.
+    const auto style = FaceStyle(path, index);
+    if (!style) return nullptr;
+    const bool synthBold = bold && !style->bold;
+    const bool synthItalic = italic && !style->italic;
+    std::string key = std::string(path) + '\0' + std::to_string(index) + char('0' + synthBold) + char('0' + synthItalic);
     auto it = faces_.find(key);
     if (it != faces_.end()) return it->second.get();
     FT_Face ft = nullptr;
-    if (FT_New_Face(ft_, reinterpret_cast<const char*>(file), index, &ft) != 0) return nullptr;
-    if (!FT_IS_SCALABLE(ft)) {
-      FT_Done_Face(ft);
-      return nullptr;
-    }
-    auto face = std::make_unique<Face>(ft, reinterpret_cast<const char*>(file), synthBold, synthItalic);
+    if (FT_New_Face(ft_, path, index, &ft) != 0) return nullptr;
+    auto face = std::make_unique<Face>(ft, path, synthBold, synthItalic);
     Face* raw = face.get();
     faces_.emplace(std::move(key), std::move(face));
     return raw;
+  }
+
+  struct Style {
+    bool bold, italic;
+  };
+  // Whether a font file is bold or italic by itself; nothing when FreeType
+  // cannot load it as a scalable face.
+  std::optional<Style> FaceStyle(const char* path, int index) {
+    const std::string key = std::string(path) + '\0' + std::to_string(index);
+    auto it = styles_.find(key);
+    if (it != styles_.end()) return it->second;
+    std::optional<Style> style;
+    FT_Face ft = nullptr;
+    if (FT_New_Face(ft_, path, index, &ft) == 0) {
+      if (FT_IS_SCALABLE(ft)) {
+        const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(ft, FT_SFNT_OS2));
+        const bool heavy = os2 && os2->version != 0xFFFF && os2->usWeightClass >= 600;
+        style = Style{(ft->style_flags & FT_STYLE_FLAG_BOLD) != 0 || heavy,
+                      (ft->style_flags & FT_STYLE_FLAG_ITALIC) != 0};
+      }
+      FT_Done_Face(ft);
+    }
+    styles_.emplace(key, style);
+    return style;
   }
 
   FT_Library ft_ = nullptr;
   FcConfig* config_ = nullptr;
   std::map<std::string, std::unique_ptr<Face>> faces_;
   std::map<std::string, Primary> primaries_;
+  std::map<std::string, std::optional<Style>> styles_;
 };
 
 // A glyph placed on the line: x of its origin and y of the baseline offset,
