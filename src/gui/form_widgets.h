@@ -1,0 +1,74 @@
+// Small controls the main window needs and Qt lacks: a label that reports
+// clicks, a memo without line breaks from Enter, and up-down arrows that
+// step a number shown in a buddy edit.
+#pragma once
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QWidget>
+
+class QLineEdit;
+class QToolButton;
+
+namespace glyphor {
+
+class TClickLabel : public QLabel {
+  Q_OBJECT
+
+ public:
+  using QLabel::QLabel;
+
+ signals:
+  void clicked();
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  bool pressed_ = false;
+};
+
+// Enter inserts no line break; pasted text keeps the ones it holds.
+class TMemo : public QPlainTextEdit {
+  Q_OBJECT
+
+ public:
+  using QPlainTextEdit::QPlainTextEdit;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+};
+
+// Vertical arrows beside a buddy edit. They only ask for a step; the owner
+// decides the new position (range, no wrap-around) and sets it back.
+class TUpDown : public QWidget {
+  Q_OBJECT
+
+ public:
+  TUpDown(int minimum, int maximum, int position, QWidget* parent = nullptr);
+
+  int Min() const { return min_; }
+  int Max() const { return max_; }
+  int Position() const { return position_; }
+  void SetPosition(int position);  // no signal
+  // The up and down keys step the arrows while `edit` has the focus.
+  void SetBuddy(QLineEdit* edit);
+
+ signals:
+  void stepRequested(int newPosition);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void Step(int delta);
+
+  int min_, max_, position_;
+  QToolButton* up_;
+  QToolButton* down_;
+};
+
+}  // namespace glyphor
