@@ -287,6 +287,17 @@ TEST(EmfRecorder, BezierRunsCloseAfterTheirThirdPoint) {
                                       40010, 20, 40030, 40, 40050, static_cast<uint32_t>(-5)}}));
 }
 
+TEST(EmfRecorder, BezierFromAFarPointTakesThe32BitForm) {
+  EmfRecorder rec(100, 100);
+  rec.MoveTo({-40000, 0});
+  const TPoint pts[3] = {{1, 2}, {3, 4}, {5, 6}};
+  rec.PolyBezierTo(pts, 3);
+  const auto records = WalkEmf(rec.Close());
+  ASSERT_EQ(records.size(), 4u);
+  EXPECT_EQ(records[2].Type, EMR_POLYBEZIERTO);
+  EXPECT_EQ(records[2].I32(8), -40000);
+}
+
 TEST(EmfRecorder, ObjectsAndPathState) {
   EmfRecorder rec(100, 100);
   EXPECT_EQ(rec.GetPath(nullptr, nullptr, 0), -1);  // no path yet

@@ -158,14 +158,14 @@ void EmfRecorder::LineTo(TPoint p) {
   position_ = p;
 }
 
-// EMR_POLYBEZIERTO16 when every point fits in 16 bits (as the platform's own
-// recorder does), else EMR_POLYBEZIERTO. The bounds, in logical units as
-// [MS-EMF] has them, enclose the current position and the points: a cubic
-// Bezier lies inside the hull of its four points.
+// EMR_POLYBEZIERTO16 when the points and their bounds fit in 16 bits (as the
+// platform's own recorder does), else EMR_POLYBEZIERTO. The bounds, in logical
+// units as [MS-EMF] has them, enclose the current position and the points: a
+// cubic Bezier lies inside the hull of its four points.
 void EmfRecorder::PolyBezierTo(const TPoint* points, int count) {
   if (count <= 0) return;
   const std::vector<TPoint> pts(points, points + count);
-  const bool small = std::all_of(pts.begin(), pts.end(), FitsInt16);
+  const bool small = FitsInt16(position_) && std::all_of(pts.begin(), pts.end(), FitsInt16);
   Rect logical{position_.X, position_.Y, position_.X, position_.Y};
   for (const TPoint& p : pts) {
     logical.Left = std::min<int64_t>(logical.Left, p.X);
