@@ -1,6 +1,7 @@
 #include "core/svg_writer.h"
 
 #include <clocale>
+#include <cmath>
 
 #include <gtest/gtest.h>
 
@@ -49,6 +50,23 @@ TEST(SvgNumbers, FourDecimalsHalvesAwayFromZero) {
   EXPECT_EQ(FormatNumber(0), "0.0000");
   EXPECT_EQ(FormatNumber(-12.5), "-12.5000");
   EXPECT_EQ(FormatNumber(1e20), "100000000000000000000.0000");
+}
+
+TEST(SvgNumbers, FastPathAgreesWithTheDecimalRule) {
+  // Coordinates as the writer makes them, and values next to a half.
+  uint64_t seed = 12345;
+  auto next = [&] { return seed = seed * 6364136223846793005ULL + 1442695040888963407ULL; };
+  for (int i = 0; i < 200000; ++i) {
+    const double v = static_cast<int32_t>(next() >> 40) * 25.4 * (static_cast<int>(next() % 500) + 1) / 72.0 /
+                         (400 + static_cast<int>(next() % 801)) +
+                     static_cast<int>(next() % 1001) / 100.0 * 1.5;
+    ASSERT_EQ(FormatNumber(v), FormatNumberExactly(v)) << v;
+    const double half = (static_cast<int64_t>(next() >> 34) + 0.5) / 10000.0;
+    ASSERT_EQ(FormatNumber(half), FormatNumberExactly(half)) << half;
+    ASSERT_EQ(FormatNumber(-half), FormatNumberExactly(-half)) << half;
+    const double near = std::nextafter(half, i % 2 ? 1e300 : -1e300);
+    ASSERT_EQ(FormatNumber(near), FormatNumberExactly(near)) << near;
+  }
 }
 
 TEST(SvgNumbers, PointWhateverTheLocale) {

@@ -1,5 +1,6 @@
 #include "core/svg_writer.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -34,12 +35,30 @@ void Increment(std::string& digits) {
 
 }  // namespace
 
-std::string FormatNumber(double v) {
+namespace {
+
+// The text of a value already scaled by 10^4 and rounded: "-"? digits "." 4 digits.
+std::string FixedFromScaled(std::string scaled, bool negative) {
+  const size_t nonzero = scaled.find_first_not_of('0');
+  if (nonzero == std::string::npos) return "0.0000";
+  scaled.erase(0, nonzero);
+  if (scaled.size() < 5) scaled.insert(0, 5 - scaled.size(), '0');
+  std::string out = negative ? "-" : "";
+  out.append(scaled, 0, scaled.size() - 4);
+  out += '.';
+  out.append(scaled, scaled.size() - 4, 4);
+  return out;
+}
+
+}  // namespace
+
+// The exact rule: 18 significant digits (rounded to nearest, ties to even),
+// then that decimal string rounded at the fourth decimal, halves away from zero.
+std::string FormatNumberExactly(double v) {
   if (!std::isfinite(v)) return "0.0000";
-  // 18 significant digits, rounded by the C library (ties to even), then the
-  // decimal string rounded at the fourth decimal, halves away from zero.
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.17e", std::fabs(v));
+  const auto res = std::to_chars(buf, buf + sizeof buf - 1, std::fabs(v), std::chars_format::scientific, 17);
+  *res.ptr = '\0';
   std::string digits;
   const char* p = buf;
   for (; *p && *p != 'e'; ++p)
@@ -57,15 +76,25 @@ std::string FormatNumber(double v) {
     scaled = digits.substr(0, static_cast<size_t>(kept));
     if (digits[static_cast<size_t>(kept)] >= '5') Increment(scaled);
   }
-  const size_t nonzero = scaled.find_first_not_of('0');
-  if (nonzero == std::string::npos) return "0.0000";
-  scaled.erase(0, nonzero);
-  if (scaled.size() < 5) scaled.insert(0, 5 - scaled.size(), '0');
-  std::string out = v < 0 ? "-" : "";
-  out += scaled.substr(0, scaled.size() - 4);
-  out += '.';
-  out += scaled.substr(scaled.size() - 4);
-  return out;
+  return FixedFromScaled(std::move(scaled), v < 0);
+}
+
+std::string FormatNumber(double v) {
+  if (!std::isfinite(v)) return "0.0000";
+  // Fast path for the values a drawing has: scaled by 10^4 in extended
+  // precision, the fraction is known to within 1e-6, so unless it lies next
+  // to a half the 18-digit string rounds the same way as the value itself.
+  const long double a = std::fabs(static_cast<long double>(v));
+  if (a < 1e9L) {
+    const long double t = a * 10000.0L;
+    const long double whole = std::floor(t);
+    const long double frac = t - whole;
+    if (std::fabs(frac - 0.5L) > 1e-5L) {
+      const auto n = static_cast<unsigned long long>(whole) + (frac > 0.5L ? 1 : 0);
+      return FixedFromScaled(std::to_string(n), v < 0);
+    }
+  }
+  return FormatNumberExactly(v);
 }
 
 std::string ColorToHtml(uint32_t color) {

@@ -13,6 +13,8 @@ namespace glyphor {
 // N(v): four decimals, halves away from zero after a cut to 18 significant
 // digits, always "." as the separator.
 std::string FormatNumber(double v);
+// The same rule without FormatNumber's fast path for values clear of a half.
+std::string FormatNumberExactly(double v);
 // "#RRGGBB" from a colour value whose low byte is red; the top byte is ignored.
 std::string ColorToHtml(uint32_t color);
 
