@@ -16,10 +16,10 @@ namespace {
 // A user of the program with a home of their own and nothing installed.
 class BatchRun : public ::testing::Test {
  protected:
-  TempDir home;
+  TempDir home, cache;
   std::vector<std::string> Env() const {
     return {"HOME=" + home.path(), "XDG_CONFIG_HOME=" + home / ".config", "XDG_DATA_HOME=" + home / ".local/share",
-            "XDG_DATA_DIRS=" + home / "system", "XDG_CONFIG_DIRS=" + home / "etc"};
+            "XDG_DATA_DIRS=" + home / "system", "XDG_CONFIG_DIRS=" + home / "etc", "XDG_CACHE_HOME=" + cache.path()};
   }
   std::string Gly(const std::string& name, const std::string& body) {
     const std::string path = home / name;
@@ -127,4 +127,41 @@ TEST_F(BatchRun, OpensTheWrittenSvgInTheDefaultViewer) {
   EXPECT_EQ(r.err, "");
   for (int i = 0; i < 100 && !FileExists(marker); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(ReadFile(marker), home / "with view.svg");
+}
+
+TEST_F(BatchRun, RemembersFaceMatchesOnlyWhileFontconfigIsUnchanged) {
+  const std::string gly = Gly("a.gly", Settings("Ag"));
+  ASSERT_EQ(RunGlyphor({gly}, Env()).exitCode, 0);
+  const std::string first = ReadFile(home / "a.svg");
+  const std::string record = cache / "glyphor/face-matches";
+  const std::string saved = ReadFile(record);
+  ASSERT_NE(saved.find("face "), std::string::npos);
+
+  // A record is trusted: point it at another font file and the next run uses it.
+  const std::string dejavu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+  const std::string serif = "/usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf";
+  auto hex = [](const std::string& s) {
+    std::string h;
+    char b[3];
+    for (unsigned char c : s) snprintf(b, sizeof b, "%02x", c), h += b;
+    return h;
+  };
+  std::string forged = saved;
+  const size_t at = forged.find(hex(dejavu));
+  ASSERT_NE(at, std::string::npos);
+  forged.replace(at, hex(dejavu).size(), hex(serif));
+  WriteFile(record, forged);
+  ASSERT_EQ(RunGlyphor({gly}, Env()).exitCode, 0);
+  EXPECT_NE(ReadFile(home / "a.svg"), first);
+
+  // A user's fontconfig folder appearing makes the record stale.
+  ::mkdir((home / ".config").c_str(), 0755);
+  ::mkdir((home / ".config/fontconfig").c_str(), 0755);
+  ASSERT_EQ(RunGlyphor({gly}, Env()).exitCode, 0);
+  EXPECT_EQ(ReadFile(home / "a.svg"), first);
+
+  // So does a damaged record.
+  WriteFile(record, "glyphor face matches 1\nface zz 0 zz\n");
+  ASSERT_EQ(RunGlyphor({gly}, Env()).exitCode, 0);
+  EXPECT_EQ(ReadFile(home / "a.svg"), first);
 }

@@ -18,6 +18,7 @@
 
 #include "core/errors.h"
 #include "core/exe_path.h"
+#include "core/face_cache.h"
 #include "core/text_utils.h"
 
 namespace glyphor {
@@ -179,7 +180,8 @@ class Face {
 // stand in for the characters it lacks.
 struct Primary {
   Face* face = nullptr;
-  FcPattern* pattern = nullptr;  // the request after substitution
+  TFontSpec spec;
+  FcPattern* pattern = nullptr;  // the request after substitution, made when needed
   FcFontSet* sorted = nullptr;   // fallback order, made when first needed
   std::unordered_map<char32_t, Face*> fallback;
   bool bold = false, italic = false;
@@ -199,29 +201,33 @@ class Engine {
     auto it = primaries_.find(key);
     if (it != primaries_.end()) return it->second;
 
-    FcPattern* pat = FcPatternCreate();
-    FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(spec.Name.c_str()));
-    FcPatternAddInteger(pat, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-    FcPatternAddInteger(pat, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-    FcPatternAddBool(pat, FC_SCALABLE, FcTrue);
-    if (lang) FcPatternAddString(pat, FC_LANG, reinterpret_cast<const FcChar8*>(lang));
-    FcConfigSubstitute(config_, pat, FcMatchPattern);
-    FcDefaultSubstitute(pat);
-
-    FcResult result;
-    FcPattern* match = FcFontMatch(config_, pat, &result);
-    Face* face = match ? Open(match, bold, italic) : nullptr;
-    if (match) FcPatternDestroy(match);
-    if (!face) {
-      FcPatternDestroy(pat);
-      throw EFontError(FormatMessage("フォント %s を読み込めません", {spec.Name}));
-    }
-    Primary& p = primaries_[key];
-    p.face = face;
-    p.pattern = pat;
+    Primary p;
+    p.spec = spec;
     p.bold = bold;
     p.italic = italic;
-    return p;
+    // The match of an earlier run, while fontconfig's configuration is as it was.
+    if (!config_) {
+      if (const auto known = matches_.Lookup(key)) p.face = OpenFile(known->file.c_str(), known->index, bold, italic);
+    }
+    if (!p.face) {
+      p.pattern = Pattern(spec);
+      FcResult result;
+      FcPattern* match = FcFontMatch(Config(), p.pattern, &result);
+      FaceLocation where;
+      if (match) {
+        FcChar8* file = nullptr;
+        if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) where.file = reinterpret_cast<const char*>(file);
+        FcPatternGetInteger(match, FC_INDEX, 0, &where.index);
+        FcPatternDestroy(match);
+      }
+      p.face = where.file.empty() ? nullptr : OpenFile(where.file.c_str(), where.index, bold, italic);
+      if (!p.face) {
+        FcPatternDestroy(p.pattern);
+        throw EFontError(FormatMessage("フォント %s を読み込めません", {spec.Name}));
+      }
+      matches_.Store(key, where, Dependencies());
+    }
+    return primaries_.emplace(std::move(key), std::move(p)).first->second;
   }
 
   // The face fontconfig ranks best for a character the primary face lacks;
@@ -229,19 +235,21 @@ class Engine {
   Face* Fallback(Primary& p, char32_t cp) {
     auto it = p.fallback.find(cp);
     if (it != p.fallback.end()) return it->second;
+    if (!p.pattern) p.pattern = Pattern(p.spec);
     if (!p.sorted) {
       FcResult result;
-      p.sorted = FcFontSort(config_, p.pattern, FcTrue, nullptr, &result);
+      p.sorted = FcFontSort(Config(), p.pattern, FcTrue, nullptr, &result);
     }
     Face* found = nullptr;
     for (int i = 0; p.sorted && i < p.sorted->nfont && !found; ++i) {
       FcCharSet* cs = nullptr;
       if (FcPatternGetCharSet(p.sorted->fonts[i], FC_CHARSET, 0, &cs) != FcResultMatch || !FcCharSetHasChar(cs, cp))
         continue;
-      FcPattern* font = FcFontRenderPrepare(config_, p.pattern, p.sorted->fonts[i]);
-      if (!font) continue;
-      Face* face = Open(font, p.bold, p.italic);
-      FcPatternDestroy(font);
+      FcChar8* file = nullptr;
+      int index = 0;
+      if (FcPatternGetString(p.sorted->fonts[i], FC_FILE, 0, &file) != FcResultMatch) continue;
+      FcPatternGetInteger(p.sorted->fonts[i], FC_INDEX, 0, &index);
+      Face* face = OpenFile(reinterpret_cast<const char*>(file), index, p.bold, p.italic);
       if (face && face->GlyphIndex(cp) != 0) found = face;
     }
     p.fallback.emplace(cp, found);
@@ -249,31 +257,73 @@ class Engine {
   }
 
  private:
-  Engine() {
-    FT_Init_FreeType(&ft_);
-    config_ = FcInitLoadConfigAndFonts();
-    const std::string dir = DataDir();
-    if (!dir.empty()) {
-      const std::string aliases = dir + "/glyphor-fonts.conf";
-      FcConfigParseAndLoad(config_, reinterpret_cast<const FcChar8*>(aliases.c_str()), FcFalse);
-    }
-  }
+  Engine() : matches_(DefaultFaceCachePath()) { FT_Init_FreeType(&ft_); }
   ~Engine() {
     for (auto& [key, p] : primaries_) {
       if (p.sorted) FcFontSetDestroy(p.sorted);
-      FcPatternDestroy(p.pattern);
+      if (p.pattern) FcPatternDestroy(p.pattern);
     }
     faces_.clear();
-    FcConfigDestroy(config_);
+    if (config_) FcConfigDestroy(config_);
     FT_Done_FreeType(ft_);
   }
 
-  Face* Open(FcPattern* font, bool bold, bool italic) {
-    FcChar8* file = nullptr;
-    int index = 0;
-    if (FcPatternGetString(font, FC_FILE, 0, &file) != FcResultMatch) return nullptr;
-    FcPatternGetInteger(font, FC_INDEX, 0, &index);
-    const char* path = reinterpret_cast<const char*>(file);
+  // fontconfig's configuration with the program's aliases, loaded when first
+  // needed: parsing it is most of a batch conversion's time.
+  FcConfig* Config() {
+    if (config_) return config_;
+    config_ = FcInitLoadConfigAndFonts();
+    const std::string dir = DataDir();
+    if (!dir.empty()) {
+      aliases_ = dir + "/glyphor-fonts.conf";
+      FcConfigParseAndLoad(config_, reinterpret_cast<const FcChar8*>(aliases_.c_str()), FcFalse);
+    }
+    return config_;
+  }
+
+  FcPattern* Pattern(const TFontSpec& spec) {
+    const char* lang = LanguageForCharset(spec.Charset);
+    FcPattern* pat = FcPatternCreate();
+    FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(spec.Name.c_str()));
+    FcPatternAddInteger(pat, FC_WEIGHT, (spec.Style & fsBold) ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(pat, FC_SLANT, (spec.Style & fsItalic) ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddBool(pat, FC_SCALABLE, FcTrue);
+    if (lang) FcPatternAddString(pat, FC_LANG, reinterpret_cast<const FcChar8*>(lang));
+    FcConfigSubstitute(Config(), pat, FcMatchPattern);
+    FcDefaultSubstitute(pat);
+    return pat;
+  }
+
+  // Every file and folder that the loaded configuration came from: the
+  // configuration files with their folders, the font folders, and the places
+  // where a user's configuration would appear.
+  std::vector<std::string> Dependencies() {
+    std::vector<std::string> deps;
+    auto add = [&](FcStrList* list, bool withFolder) {
+      while (FcChar8* s = FcStrListNext(list)) {
+        const std::string path = reinterpret_cast<const char*>(s);
+        deps.push_back(path);
+        if (withFolder && path.rfind('/') != std::string::npos) deps.push_back(path.substr(0, path.rfind('/')));
+      }
+      FcStrListDone(list);
+    };
+    add(FcConfigGetConfigFiles(config_), true);
+    add(FcConfigGetFontDirs(config_), false);
+    const char* home = std::getenv("HOME");
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    const std::string configHome = xdg && *xdg ? xdg : std::string(home ? home : "") + "/.config";
+    deps.push_back(configHome + "/fontconfig");
+    if (home) {
+      deps.push_back(std::string(home) + "/.fonts.conf");
+      deps.push_back(std::string(home) + "/.fonts.conf.d");
+    }
+    if (!aliases_.empty()) deps.push_back(aliases_);
+    std::sort(deps.begin(), deps.end());
+    deps.erase(std::unique(deps.begin(), deps.end()), deps.end());
+    return deps;
+  }
+
+  Face* OpenFile(const char* path, int index, bool bold, bool italic) {
     // fontconfig reports the requested weight and slant for faces it would
     // synthesise, so the face's own style decides what is made up.
     const auto style = FaceStyle(path, index);
@@ -317,6 +367,8 @@ class Engine {
 
   FT_Library ft_ = nullptr;
   FcConfig* config_ = nullptr;
+  std::string aliases_;
+  FaceMatchCache matches_;
   std::map<std::string, std::unique_ptr<Face>> faces_;
   std::map<std::string, Primary> primaries_;
   std::map<std::string, std::optional<Style>> styles_;
