@@ -18,7 +18,7 @@ using test::WalkWmf;
 constexpr uint16_t META_SETMAPMODE = 0x0103, META_SETPOLYFILLMODE = 0x0106, META_SETWINDOWORG = 0x020B,
                    META_SETWINDOWEXT = 0x020C, META_SELECTOBJECT = 0x012D, META_DELETEOBJECT = 0x01F0,
                    META_CREATEPENINDIRECT = 0x02FA, META_CREATEBRUSHINDIRECT = 0x02FC,
-                   META_POLYPOLYGON = 0x0538, META_EOF = 0;
+                   META_POLYPOLYGON = 0x0538, META_RECTANGLE = 0x041B, META_EOF = 0;
 
 ConversionSettings Settings() {
   ConversionSettings s;
@@ -71,7 +71,7 @@ TEST(PlaceableWmf, HeadersAgreeWithTheFrame) {
   EXPECT_EQ(header.U16(2), 9);
   EXPECT_EQ(header.U16(4), 0x0300);
   EXPECT_EQ(header.U32(6), (wmf.size() - 22) / 2);
-  EXPECT_EQ(header.U16(10), 2);  // pen and brush
+  EXPECT_EQ(header.U16(10), 4);  // null pen and brush, the picture's pen and brush
   uint32_t largest = 0;
   for (const auto& r : records) largest = std::max(largest, r.U32(0));
   EXPECT_EQ(header.U32(12), largest);
@@ -79,23 +79,35 @@ TEST(PlaceableWmf, HeadersAgreeWithTheFrame) {
 
   EXPECT_EQ(RecordTypes(records),
             (std::vector<uint32_t>{META_SETMAPMODE, META_SETWINDOWORG, META_SETWINDOWEXT, META_SETPOLYFILLMODE,
-                                   META_CREATEPENINDIRECT, META_SELECTOBJECT, META_CREATEBRUSHINDIRECT,
-                                   META_SELECTOBJECT, META_POLYPOLYGON, META_DELETEOBJECT, META_EOF}));
+                                   META_CREATEPENINDIRECT, META_CREATEBRUSHINDIRECT, META_SELECTOBJECT,
+                                   META_SELECTOBJECT, META_RECTANGLE, META_CREATEPENINDIRECT,
+                                   META_SELECTOBJECT, META_CREATEBRUSHINDIRECT, META_SELECTOBJECT,
+                                   META_POLYPOLYGON, META_DELETEOBJECT, META_DELETEOBJECT, META_DELETEOBJECT,
+                                   META_EOF}));
   EXPECT_EQ(records[0].U16(6), 8);  // MM_ANISOTROPIC
   EXPECT_EQ(records[1].I16(6), 0);
   EXPECT_EQ(records[1].I16(8), 0);
   EXPECT_EQ(records[2].I16(6), 102);  // y extent first, as [MS-WMF] orders it
   EXPECT_EQ(records[2].I16(8), 126);
   EXPECT_EQ(records[3].U16(6), 1);  // ALTERNATE
+  // An invisible rectangle over the whole frame (null pen 0, null brush 1),
+  // so that readers sizing by the drawn extent see the frame.
+  EXPECT_EQ(records[4].U16(6), 5);
+  EXPECT_EQ(records[5].U16(6), 1);
+  EXPECT_EQ(records[6].U16(6), 0);
+  EXPECT_EQ(records[7].U16(6), 1);
+  EXPECT_EQ(records[8].Bytes, (std::vector<uint8_t>{7, 0, 0, 0, 0x1B, 0x04, 102, 0, 126, 0, 0, 0, 0, 0}));
   // The miter pen, 50 hundredths of a millimetre = 1.89 units, in red.
-  EXPECT_EQ(records[4].U16(6), 0x2200);
-  EXPECT_EQ(records[4].I16(8), 2);
-  EXPECT_EQ(records[4].U32(12), 0x000000FFu);
-  EXPECT_EQ(records[6].U16(6), 0);  // BS_SOLID
-  EXPECT_EQ(records[6].U32(8), 0x0000FF00u);
-  EXPECT_EQ(records[8].U16(6), 1);
-  EXPECT_EQ(PolygonPoints(records[8]), (std::vector<std::pair<int, int>>{{5, 10}, {27, 10}, {27, 51}}));
-  EXPECT_EQ(records[9].U16(6), 0);  // the pen, object 0
+  EXPECT_EQ(records[9].U16(6), 0x2200);
+  EXPECT_EQ(records[9].I16(8), 2);
+  EXPECT_EQ(records[9].U32(12), 0x000000FFu);
+  EXPECT_EQ(records[10].U16(6), 2);
+  EXPECT_EQ(records[11].U16(6), 0);  // BS_SOLID
+  EXPECT_EQ(records[11].U32(8), 0x0000FF00u);
+  EXPECT_EQ(records[12].U16(6), 3);
+  EXPECT_EQ(records[13].U16(6), 1);
+  EXPECT_EQ(PolygonPoints(records[13]), (std::vector<std::pair<int, int>>{{5, 10}, {27, 10}, {27, 51}}));
+  EXPECT_EQ(records[14].U16(6), 2);  // the picture's pen
 }
 
 TEST(PlaceableWmf, TwoLayerFillsWithANullPenAndHollowBrushStaysHollow) {
@@ -104,20 +116,19 @@ TEST(PlaceableWmf, TwoLayerFillsWithANullPenAndHollowBrushStaysHollow) {
   s.TransparentFill = true;
   s.LineJoin = 2;
   const auto records = WalkWmf(ConvertToPlaceableWmf(Triangle(s)));
-  EXPECT_EQ(RecordTypes(records),
-            (std::vector<uint32_t>{META_SETMAPMODE, META_SETWINDOWORG, META_SETWINDOWEXT, META_SETPOLYFILLMODE,
-                                   META_CREATEPENINDIRECT, META_SELECTOBJECT, META_CREATEBRUSHINDIRECT,
-                                   META_SELECTOBJECT, META_POLYPOLYGON, META_CREATEPENINDIRECT,
-                                   META_SELECTOBJECT, META_POLYPOLYGON, META_SELECTOBJECT, META_DELETEOBJECT,
-                                   META_DELETEOBJECT, META_EOF}));
-  EXPECT_EQ(records[4].U16(6), 0x1200);  // bevel join, flat cap
-  EXPECT_EQ(records[4].I16(8), 4);       // 100 hundredths = 3.78 units
-  EXPECT_EQ(records[6].U16(6), 1);       // BS_NULL
-  EXPECT_EQ(records[9].U16(6), 5);       // PS_NULL, object 2
-  EXPECT_EQ(records[10].U16(6), 2);
-  EXPECT_EQ(records[12].U16(6), 0);      // the picture's pen again
-  EXPECT_EQ(records[13].U16(6), 2);
-  EXPECT_EQ(PolygonPoints(records[8]), PolygonPoints(records[11]));
+  ASSERT_EQ(records.size(), 21u);
+  EXPECT_EQ(records[9].U16(6), 0x1200);  // bevel join, flat cap
+  EXPECT_EQ(records[9].I16(8), 4);       // 100 hundredths = 3.78 units
+  EXPECT_EQ(records[11].U16(6), 1);      // BS_NULL
+  EXPECT_EQ(records[9].Type, META_CREATEPENINDIRECT);
+  // After the stroke-and-fill: the null pen, the same polygons, the pen back.
+  const auto types = RecordTypes(records);
+  EXPECT_EQ(std::vector<uint32_t>(types.begin() + 13, types.end()),
+            (std::vector<uint32_t>{META_POLYPOLYGON, META_SELECTOBJECT, META_POLYPOLYGON, META_SELECTOBJECT,
+                                   META_DELETEOBJECT, META_DELETEOBJECT, META_DELETEOBJECT, META_EOF}));
+  EXPECT_EQ(records[14].U16(6), 0);
+  EXPECT_EQ(records[16].U16(6), 2);
+  EXPECT_EQ(PolygonPoints(records[13]), PolygonPoints(records[15]));
 }
 
 TEST(PlaceableWmf, BeziersFlattenWithinATenthOfAMillimetre) {

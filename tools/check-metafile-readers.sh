@@ -14,7 +14,7 @@ missing=""
 command -v libreoffice >/dev/null 2>&1 || missing="$missing libreoffice (libreoffice-draw)"
 command -v convert >/dev/null 2>&1 || missing="$missing convert (imagemagick)"
 command -v compare >/dev/null 2>&1 || missing="$missing compare (imagemagick)"
-command -v wmf2svg >/dev/null 2>&1 || missing="$missing wmf2svg (libwmf-bin)"
+command -v wmf2svg >/dev/null 2>&1 || missing="$missing wmf2svg (libwmf-bin; it also needs gsfonts)"
 if [ -n "$missing" ]; then
   echo "check-metafile-readers: skipped, not installed:$missing"
   exit 0

@@ -18,7 +18,7 @@ enum WmfFunction : uint16_t {
   META_EOF = 0x0000, META_SETMAPMODE = 0x0103, META_SETPOLYFILLMODE = 0x0106,
   META_SETWINDOWORG = 0x020B, META_SETWINDOWEXT = 0x020C, META_SELECTOBJECT = 0x012D,
   META_DELETEOBJECT = 0x01F0, META_CREATEPENINDIRECT = 0x02FA,
-  META_CREATEBRUSHINDIRECT = 0x02FC, META_POLYPOLYGON = 0x0538,
+  META_CREATEBRUSHINDIRECT = 0x02FC, META_POLYPOLYGON = 0x0538, META_RECTANGLE = 0x041B,
 };
 constexpr uint16_t MM_ANISOTROPIC = 8, ALTERNATE = 1;
 constexpr uint32_t PlaceableKey = 0x9AC6CDD7;
@@ -76,7 +76,9 @@ class WmfOut {
 class Converter {
  public:
   explicit Converter(WmfOut& out) : out_(out) {}
+  void MarkFrame(int16_t right, int16_t bottom);
   void Run(const std::vector<uint8_t>& emf);
+  void Finish();
   size_t MaxObjects() const { return maxObjects_; }
 
  private:
@@ -119,7 +121,27 @@ class Converter {
   std::vector<bool> used_;                    // WMF object table slots
   size_t maxObjects_ = 0;
   int pen_ = -1;                              // selected WMF pen, -1 none of ours
+  uint16_t nullPen_ = 0, nullBrush_ = 0;
 };
+
+// libwmf sizes a picture by the extent of what it draws, not by the window:
+// an invisible rectangle over the whole frame, drawn first with a null pen and
+// a null brush, makes it show the frame at its real size, as LibreOffice does.
+void Converter::MarkFrame(int16_t right, int16_t bottom) {
+  nullPen_ = NewObject();
+  out_.Record(META_CREATEPENINDIRECT, {static_cast<uint16_t>(PS_NULL), 0, 0, 0, 0});
+  nullBrush_ = NewObject();
+  out_.Record(META_CREATEBRUSHINDIRECT, {static_cast<uint16_t>(BS_NULL), 0, 0, 0});
+  out_.Record(META_SELECTOBJECT, {nullPen_});
+  out_.Record(META_SELECTOBJECT, {nullBrush_});
+  // META_RECTANGLE: bottom, right, top, left.
+  out_.Record(META_RECTANGLE, {static_cast<uint16_t>(bottom), static_cast<uint16_t>(right), 0, 0});
+}
+
+void Converter::Finish() {
+  out_.Record(META_DELETEOBJECT, {nullPen_});
+  out_.Record(META_DELETEOBJECT, {nullBrush_});
+}
 
 void Converter::Run(const std::vector<uint8_t>& emf) {
   emf_ = &emf;
@@ -285,15 +307,11 @@ void Converter::DrawPolyPolygon() {
   out_.End();
 }
 
-// The fill-only layer: a null pen for the polygons, then the picture's pen back.
+// The fill-only layer: the null pen for the polygons, then the picture's pen back.
 void Converter::FillWithNullPen() {
-  const uint16_t index = NewObject();
-  out_.Record(META_CREATEPENINDIRECT, {static_cast<uint16_t>(PS_NULL), 0, 0, 0, 0});
-  out_.Record(META_SELECTOBJECT, {index});
+  out_.Record(META_SELECTOBJECT, {nullPen_});
   DrawPolyPolygon();
   if (pen_ >= 0) out_.Record(META_SELECTOBJECT, {static_cast<uint16_t>(pen_)});
-  out_.Record(META_DELETEOBJECT, {index});
-  used_[index] = false;
 }
 
 }  // namespace
@@ -316,7 +334,9 @@ std::vector<uint8_t> ConvertToPlaceableWmf(const MetafilePicture& picture) {
   body.Record(META_SETWINDOWEXT, {static_cast<uint16_t>(bottom), static_cast<uint16_t>(right)});
   body.Record(META_SETPOLYFILLMODE, {ALTERNATE});
   Converter conv(body);
+  conv.MarkFrame(right, bottom);
   conv.Run(picture.Bytes);
+  conv.Finish();
   body.Record(META_EOF, {});
 
   std::vector<uint8_t> out;
