@@ -1,4 +1,4 @@
-// Reading and writing the key files of the Desktop Entry Specification
+// Reading and writing freedesktop.org desktop entry key files
 // (.desktop entries, mimeapps.list): groups, string escapes, lists and the
 // quoting of Exec.
 #pragma once
