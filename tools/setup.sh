@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 PACKAGES="g++ cmake make pkg-config
   libfreetype-dev libfontconfig-dev libharfbuzz-dev
   qt6-base-dev libgl-dev
-  googletest libgtest-dev libbenchmark-dev
+  googletest libgtest-dev libbenchmark-dev locales
   fonts-dejavu-core fonts-ipafont-gothic fonts-ipafont-mincho fonts-liberation2
   desktop-file-utils shared-mime-info libxml2-utils"
 
