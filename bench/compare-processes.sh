@@ -38,3 +38,12 @@ p=$(mean_us pango-view -q --font="IPAPGothic 72" --text="$TEXT" -o "$work/pango.
 echo "glyphor     ${g} us"
 echo "hb-view     ${h} us   (hb-view / glyphor = $(python3 -c "print(f'{$h/$g:.2f}')"))"
 echo "pango-view  ${p} us   (pango-view / glyphor = $(python3 -c "print(f'{$p/$g:.2f}')"))"
+
+# Instruction counts do not depend on what else the machine is doing.
+if command -v valgrind >/dev/null; then
+  count() { valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 >/dev/null | sed -n 's/.*refs: *//p' | tr -d ,; }
+  gi=$(count "$GLYPHOR" "$work/t.gly")
+  hi=$(count hb-view --output-format=svg --font-size=72 -o "$work/hb.svg" "$FONT_FILE" "$TEXT")
+  pi=$(count pango-view -q --font="IPAPGothic 72" --text="$TEXT" -o "$work/pango.svg")
+  echo "instructions: glyphor $gi, hb-view $hi ($(python3 -c "print(f'{$hi/$gi:.2f}')")x), pango-view $pi ($(python3 -c "print(f'{$pi/$gi:.2f}')")x)"
+fi

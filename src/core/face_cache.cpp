@@ -27,9 +27,13 @@ std::string Hex(const std::string& s) {
 std::optional<std::string> Unhex(const std::string& s) {
   if (s == "-") return std::string();
   if (s.size() % 2) return std::nullopt;
+  auto nibble = [](char c) {
+    return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+  };
   std::string out;
   for (size_t i = 0; i < s.size(); i += 2) {
-    const int hi = std::stoi(s.substr(i, 1), nullptr, 16), lo = std::stoi(s.substr(i + 1, 1), nullptr, 16);
+    const int hi = nibble(s[i]), lo = nibble(s[i + 1]);
+    if (hi < 0 || lo < 0) return std::nullopt;
     out += static_cast<char>(hi * 16 + lo);
   }
   return out;

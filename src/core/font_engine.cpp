@@ -326,16 +326,21 @@ class Engine {
   Face* OpenFile(const char* path, int index, bool bold, bool italic) {
     // fontconfig reports the requested weight and slant for faces it would
     // synthesise, so the face's own style decides what is made up.
-    const auto style = FaceStyle(path, index);
-    if (!style) return nullptr;
-    const bool synthBold = bold && !style->bold;
-    const bool synthItalic = italic && !style->italic;
-    std::string key = std::string(path) + '\0' + std::to_string(index) + char('0' + synthBold) + char('0' + synthItalic);
+    FT_Face fresh = nullptr;  // opened to learn the style, handed on below
+    const std::string fileKey = std::string(path) + '\0' + std::to_string(index);
+    auto known = styles_.find(fileKey);
+    if (known == styles_.end()) known = styles_.emplace(fileKey, ReadStyle(path, index, fresh)).first;
+    if (!known->second) return nullptr;
+    const bool synthBold = bold && !known->second->bold;
+    const bool synthItalic = italic && !known->second->italic;
+    std::string key = fileKey + char('0' + synthBold) + char('0' + synthItalic);
     auto it = faces_.find(key);
-    if (it != faces_.end()) return it->second.get();
-    FT_Face ft = nullptr;
-    if (FT_New_Face(ft_, path, index, &ft) != 0) return nullptr;
-    auto face = std::make_unique<Face>(ft, path, synthBold, synthItalic);
+    if (it != faces_.end()) {
+      if (fresh) FT_Done_Face(fresh);
+      return it->second.get();
+    }
+    if (!fresh && FT_New_Face(ft_, path, index, &fresh) != 0) return nullptr;
+    auto face = std::make_unique<Face>(fresh, path, synthBold, synthItalic);
     Face* raw = face.get();
     faces_.emplace(std::move(key), std::move(face));
     return raw;
@@ -345,24 +350,18 @@ class Engine {
     bool bold, italic;
   };
   // Whether a font file is bold or italic by itself; nothing when FreeType
-  // cannot load it as a scalable face.
-  std::optional<Style> FaceStyle(const char* path, int index) {
-    const std::string key = std::string(path) + '\0' + std::to_string(index);
-    auto it = styles_.find(key);
-    if (it != styles_.end()) return it->second;
-    std::optional<Style> style;
+  // cannot load it as a scalable face. A face it opens is left in `opened`.
+  std::optional<Style> ReadStyle(const char* path, int index, FT_Face& opened) {
     FT_Face ft = nullptr;
-    if (FT_New_Face(ft_, path, index, &ft) == 0) {
-      if (FT_IS_SCALABLE(ft)) {
-        const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(ft, FT_SFNT_OS2));
-        const bool heavy = os2 && os2->version != 0xFFFF && os2->usWeightClass >= 600;
-        style = Style{(ft->style_flags & FT_STYLE_FLAG_BOLD) != 0 || heavy,
-                      (ft->style_flags & FT_STYLE_FLAG_ITALIC) != 0};
-      }
+    if (FT_New_Face(ft_, path, index, &ft) != 0) return std::nullopt;
+    if (!FT_IS_SCALABLE(ft)) {
       FT_Done_Face(ft);
+      return std::nullopt;
     }
-    styles_.emplace(key, style);
-    return style;
+    const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(ft, FT_SFNT_OS2));
+    const bool heavy = os2 && os2->version != 0xFFFF && os2->usWeightClass >= 600;
+    opened = ft;
+    return Style{(ft->style_flags & FT_STYLE_FLAG_BOLD) != 0 || heavy, (ft->style_flags & FT_STYLE_FLAG_ITALIC) != 0};
   }
 
   FT_Library ft_ = nullptr;

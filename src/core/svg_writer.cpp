@@ -1,5 +1,6 @@
 #include "core/svg_writer.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -79,22 +80,46 @@ std::string FormatNumberExactly(double v) {
   return FixedFromScaled(std::move(scaled), v < 0);
 }
 
-std::string FormatNumber(double v) {
-  if (!std::isfinite(v)) return "0.0000";
-  // Fast path for the values a drawing has: scaled by 10^4 in extended
-  // precision, the fraction is known to within 1e-6, so unless it lies next
-  // to a half the 18-digit string rounds the same way as the value itself.
-  const long double a = std::fabs(static_cast<long double>(v));
-  if (a < 1e9L) {
-    const long double t = a * 10000.0L;
-    const long double whole = std::floor(t);
-    const long double frac = t - whole;
-    if (std::fabs(frac - 0.5L) > 1e-5L) {
-      const auto n = static_cast<unsigned long long>(whole) + (frac > 0.5L ? 1 : 0);
-      return FixedFromScaled(std::to_string(n), v < 0);
+namespace {
+
+// Appends N(v) to `out` without building temporaries: the writer formats two
+// numbers a path point, tens of thousands a document.
+void AppendNumber(std::string& out, double v) {
+  if (std::isfinite(v)) {
+    // Fast path for the values a drawing has: scaled by 10^4 in extended
+    // precision, the fraction is known to within 1e-6, so unless it lies next
+    // to a half the 18-digit string rounds the same way as the value itself.
+    const long double a = std::fabs(static_cast<long double>(v));
+    if (a < 1e9L) {
+      const long double t = a * 10000.0L;
+      const long double whole = std::floor(t);
+      const long double frac = t - whole;
+      if (std::fabs(frac - 0.5L) > 1e-5L) {
+        unsigned long long n = static_cast<unsigned long long>(whole) + (frac > 0.5L ? 1 : 0);
+        char digits[32];
+        char* p = digits + sizeof digits;
+        for (int i = 0; i < 4; ++i, n /= 10) *--p = static_cast<char>('0' + n % 10);
+        *--p = '.';
+        do {
+          *--p = static_cast<char>('0' + n % 10);
+          n /= 10;
+        } while (n);
+        const bool zero = std::all_of(p, digits + sizeof digits, [](char c) { return c == '0' || c == '.'; });
+        if (v < 0 && !zero) *--p = '-';
+        out.append(p, digits + sizeof digits);
+        return;
+      }
     }
   }
-  return FormatNumberExactly(v);
+  out += FormatNumberExactly(v);
+}
+
+}  // namespace
+
+std::string FormatNumber(double v) {
+  std::string out;
+  AppendNumber(out, v);
+  return out;
 }
 
 std::string ColorToHtml(uint32_t color) {
@@ -114,19 +139,23 @@ struct Scale {
 // One path element: its text up to the opening quote of d, then the points.
 std::string PathElement(const std::string& head, const TPath& path, const Scale& sc) {
   std::string e = head;
+  e.reserve(head.size() + 20 * static_cast<size_t>(std::max(path.Count(), 0)));
   int bezier = 0;
   for (int32_t i = 0; i < path.Count(); ++i) {
     const PathPoint p = path.GetPoint(i);
-    const std::string xy = FormatNumber(sc.X(p.X)) + " " + FormatNumber(sc.X(p.Y)) + " ";
     switch (p.Kind) {
-      case pkMoveTo: e += "M" + xy; break;
-      case pkLineTo: e += "L" + xy; break;
+      case pkMoveTo: e += 'M'; break;
+      case pkLineTo: e += 'L'; break;
       case pkBezierTo:
         if (bezier == 3) bezier = 0;
         ++bezier;
-        e += (bezier == 1 ? "C" : "") + xy;
+        if (bezier == 1) e += 'C';
         break;
     }
+    AppendNumber(e, sc.X(p.X));
+    e += ' ';
+    AppendNumber(e, sc.X(p.Y));
+    e += ' ';
     if (p.CloseFigure) {
       e += "z\r\n";
       bezier = 0;
