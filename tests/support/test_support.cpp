@@ -1,11 +1,14 @@
 #include "support/test_support.h"
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -76,7 +79,30 @@ std::vector<std::string> ListDir(const std::string& path) {
   return names;
 }
 
-RunResult RunGlyphor(const std::vector<std::string>& args, const std::vector<std::string>& env) {
+namespace {
+
+// Waits for `pid`, killing it once `timeoutSeconds` have passed.
+int WaitOrKill(pid_t pid, int timeoutSeconds, bool& timedOut) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+  auto pause = std::chrono::milliseconds(1);
+  int status = 0;
+  while (::waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() >= deadline) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      timedOut = true;
+      break;
+    }
+    std::this_thread::sleep_for(pause);
+    pause = std::min(pause * 2, std::chrono::milliseconds(20));
+  }
+  return status;
+}
+
+}  // namespace
+
+RunResult RunGlyphor(const std::vector<std::string>& args, const std::vector<std::string>& env,
+                     int timeoutSeconds) {
   TempDir io;
   const std::string outPath = io / "out", errPath = io / "err";
   posix_spawn_file_actions_t fa;
@@ -102,8 +128,7 @@ RunResult RunGlyphor(const std::vector<std::string>& args, const std::vector<std
     throw std::runtime_error("cannot start " GLYPHOR_BINARY);
   }
   posix_spawn_file_actions_destroy(&fa);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
+  const int status = WaitOrKill(pid, timeoutSeconds, r.timedOut);
   if (WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) r.signal = WTERMSIG(status);
   r.out = ReadFile(outPath);

@@ -36,10 +36,13 @@ std::vector<std::string> ListDir(const std::string& path);  // names, sorted
 struct RunResult {
   int exitCode = -1;  // -1 with signal set when the program died of a signal
   int signal = 0;
+  bool timedOut = false;  // killed (SIGKILL) after the time allowed
   std::string out, err;
 };
 // Runs the built program with `args`, the environment `env` ("NAME=value",
-// added to a clean environment holding PATH only) and stdin closed.
-RunResult RunGlyphor(const std::vector<std::string>& args, const std::vector<std::string>& env = {});
+// added to a clean environment holding PATH only) and stdin closed; kills it
+// when it has not ended after `timeoutSeconds`.
+RunResult RunGlyphor(const std::vector<std::string>& args, const std::vector<std::string>& env = {},
+                     int timeoutSeconds = 60);
 
 }  // namespace glyphor::test
