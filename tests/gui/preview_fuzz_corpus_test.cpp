@@ -33,7 +33,9 @@ TEST(PreviewFuzzCorpus, EveryKeptMetafilePlaysOrIsRejected) {
     SCOPED_TRACE(name);
     const std::string bytes = test::ReadFile(dir + "/" + name);
     EXPECT_NO_THROW(fuzz::PlayerInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
-    if (name.ends_with(".emf")) EXPECT_TRUE(PlaysAndDraws(bytes));
+    if (name.ends_with(".emf")) {
+      EXPECT_TRUE(PlaysAndDraws(bytes));
+    }
   }
 }
 
