@@ -40,7 +40,8 @@ struct RunResult {
   std::string out, err;
 };
 // Runs the built program with `args`, the environment `env` ("NAME=value",
-// added to a clean environment holding PATH only) and stdin closed; kills it
+// added to a clean environment holding PATH, LC_ALL and the sanitizers'
+// options) and stdin closed; kills it
 // when it has not ended after `timeoutSeconds`.
 RunResult RunGlyphor(const std::vector<std::string>& args, const std::vector<std::string>& env = {},
                      int timeoutSeconds = 60);
