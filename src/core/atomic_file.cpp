@@ -1,5 +1,7 @@
 #include "core/atomic_file.h"
 
+#include "core/file_names.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -17,12 +19,6 @@ FileSystemCalls& FileSystemSeam() {
 }
 
 namespace {
-
-std::string FolderOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 bool WriteAll(int fd, std::string_view bytes) {
   size_t done = 0;

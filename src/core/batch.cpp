@@ -8,6 +8,7 @@
 
 #include "core/errors.h"
 #include "core/exe_path.h"
+#include "core/file_names.h"
 #include "core/settings_io.h"
 #include "core/settings_model.h"
 #include "core/special_folders.h"
@@ -56,17 +57,6 @@ class BatchMessages : public TUserMessages {
   void* module_ = nullptr;  // stays loaded: Qt does not like being unloaded
 };
 
-// The extension of the file name part, from its last ".", ASCII lower-cased.
-std::string LowerExtension(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  const size_t dot = path.rfind('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-  std::string ext = path.substr(dot);
-  for (char& c : ext)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return ext;
-}
-
 int RunWindow(int argc, char** argv) {
   if (!HasDisplay() && !std::getenv("QT_QPA_PLATFORM")) {
     std::fprintf(stderr, "ウィンドウを表示できません: ディスプレイがありません\n%s\n", kUsage);
@@ -85,10 +75,7 @@ int RunWindow(int argc, char** argv) {
 }  // namespace
 
 std::string BatchOutputPath(const std::string& glyPath) {
-  const size_t slash = glyPath.rfind('/');
-  const size_t dot = glyPath.rfind('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return glyPath + ".svg";
-  return glyPath.substr(0, dot) + ".svg";
+  return ReplaceExtension(glyPath, ".svg");
 }
 
 int RunBatch(const std::string& glyPath) {

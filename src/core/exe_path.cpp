@@ -1,5 +1,7 @@
 #include "core/exe_path.h"
 
+#include "core/file_names.h"
+
 #include <climits>
 #include <cstdlib>
 
@@ -16,10 +18,7 @@ std::string ExecutablePath() {
 }
 
 std::string ExecutableDir() {
-  const std::string exe = ExecutablePath();
-  const auto slash = exe.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : exe.substr(0, slash);
+  return FolderOf(ExecutablePath());
 }
 
 static bool IsDir(const std::string& path) {

@@ -4,19 +4,13 @@
 
 #include "core/atomic_file.h"
 #include "core/errors.h"
+#include "core/file_names.h"
 #include "core/wmf_writer.h"
 
 namespace glyphor {
 
 bool IsWmfFileName(const std::string& path) {
-  const size_t dot = path.rfind('.');
-  if (dot == std::string::npos) return false;
-  const size_t slash = path.rfind('/');
-  if (slash != std::string::npos && slash > dot) return false;
-  std::string ext = path.substr(dot);
-  for (char& c : ext)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return ext == ".wmf";
+  return LowerExtension(path) == ".wmf";
 }
 
 void SaveMetafileFile(const std::string& path, const MetafilePicture& picture) {

@@ -6,17 +6,12 @@
 #include <unistd.h>
 
 #include "core/exe_path.h"
+#include "core/file_names.h"
 #include "core/special_folders.h"
 
 namespace glyphor {
 
 namespace {
-
-std::string FolderOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 // Folders that belong to the system's packages. access() says yes to root
 // everywhere, and an installed program run as root must not drop its settings
@@ -48,11 +43,7 @@ bool Exists(const std::string& path) {
 }  // namespace
 
 std::string SettingsPathBesideExe(const std::string& exePath) {
-  const auto slash = exePath.rfind('/');
-  const auto nameStart = slash == std::string::npos ? 0 : slash + 1;
-  const auto dot = exePath.rfind('.');
-  if (dot == std::string::npos || dot < nameStart) return exePath + ".ini";
-  return exePath.substr(0, dot) + ".ini";
+  return ReplaceExtension(exePath, ".ini");
 }
 
 std::string ChooseSettingsPath(const std::string& exePath, const std::string& home,

@@ -6,18 +6,13 @@
 #include "core/desktop_entry.h"
 #include "core/errors.h"
 #include "core/exe_path.h"
+#include "core/file_names.h"
 #include "core/process_start.h"
 #include "core/special_folders.h"
 
 namespace glyphor {
 
 namespace {
-
-std::string FolderOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 // GNOME's desktop icons start an entry only when it is marked trusted; the
 // mark needs the desktop's metadata service, so failing here is normal.
