@@ -30,8 +30,9 @@ QImage RenderPreview(const MetafilePicture& pic, int screenPpi) {
   QImage image(int(size.Width), int(size.Height), QImage::Format_RGB32);
   if (image.isNull()) throw EOutOfResources();
   image.fill(Qt::white);
+  // Not antialiased: the platform's playback is not either, and a long line
+  // of text would take several times longer.
   QPainter painter(&image);
-  painter.setRenderHint(QPainter::Antialiasing);
   PlayResult played = PlayMetafile(pic.Bytes, painter, image.rect());
   if (!played.Ok) qWarning("glyphor: preview not drawn: %s", played.Error.c_str());
   return image;

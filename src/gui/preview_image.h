@@ -18,8 +18,8 @@ struct PreviewExtent {
 PreviewExtent PreviewSize(const MetafilePicture& pic, int screenPpi);
 
 // A white QImage::Format_RGB32 image of PreviewSize with the picture played
-// (antialiased) so that its frame fills the image. A null image when a side
-// is 0 or less. Throws EOutOfResources when the image is too large to make.
+// (aliased, as on the platform) so that its frame fills the image. A null
+// image when a side is 0 or less. Throws EOutOfResources when the image is too large to make.
 // A metafile the player refuses leaves the image white.
 QImage RenderPreview(const MetafilePicture& pic, int screenPpi);
 

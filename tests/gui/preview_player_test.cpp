@@ -1,5 +1,7 @@
 #include "gui/preview_player.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <random>
 
 #include <QImage>
@@ -188,6 +190,59 @@ TEST(PreviewPlayer, LinesOutsideAPathAreStroked) {
   QImage image = Play(b.Bytes());
   EXPECT_EQ(image.pixel(50, 50), qRgb(0, 0, 0));
   EXPECT_EQ(image.pixel(50, 52), kWhitePx);
+}
+
+// A line of figures 3000 pixels wide: one across the whole width, nested
+// rings, a curve, and a corner left of x = 512 whose miter reaches over it.
+std::vector<uint8_t> WideLine() {
+  EmfBuilder b(300000, 10000);
+  b.HiMetric().Pen(1, kMiterPen, 800, kBlue).Select(1).Miter(10).Brush(2, 0, kRed).Select(2);
+  b.Begin().Rect(137, -4537, 299863, -5463);
+  for (int x = 1037; x < 290000; x += 7013)
+    if (x < 45000 || x > 56000)
+      b.Rect(x, -1037, x + 5037, -8963).Rect(x + 1537, -2537, x + 3537, -7437);
+  b.Move(40037, -9037).Rec(kEmrPolyBezierTo, {0, 0, 0, 0, 3, 60037, uint32_t(-137), 80037,
+                                             uint32_t(-137), 100037, uint32_t(-9037)});
+  b.Move(50937, -3037).Line(48937, -2037).Line(48937, -4037).Close();
+  b.End().StrokeAndFill();
+  return b.Bytes();
+}
+
+// The same picture drawn at once: a translated painter draws without columns.
+QImage WideImage(bool inColumns, bool antialiased) {
+  QImage image(3000, 100, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing, antialiased);
+  QRect target(0, 0, 3000, 100);
+  if (!inColumns) {
+    painter.translate(1, 0);
+    target.translate(-1, 0);
+  }
+  EXPECT_TRUE(PlayMetafile(WideLine(), painter, target).Ok);
+  return image;
+}
+
+int LargestDifference(const QImage& a, const QImage& b) {
+  int most = 0;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x) {
+      QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+      most = std::max({most, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                       std::abs(qBlue(p) - qBlue(q))});
+    }
+  return most;
+}
+
+TEST(PreviewPlayer, WideDrawingsInColumnsMatchTheDrawingAtOnce) {
+  QImage columns = WideImage(true, false);
+  EXPECT_EQ(columns, WideImage(false, false));
+  EXPECT_LE(LargestDifference(WideImage(true, true), WideImage(false, true)), 2);
+  // The miter tip of the corner at x = 509 lies in the next column.
+  EXPECT_EQ(columns.pixel(515, 30), kBluePx);
+  EXPECT_EQ(columns.pixel(520, 30), kWhitePx);
+  EXPECT_EQ(columns.pixel(1070, 30), kRedPx);
+  EXPECT_EQ(columns.pixel(1085, 30), kWhitePx);  // the hole of a ring
 }
 
 // Overwrites the 32-bit word at byte `at`.
