@@ -139,6 +139,12 @@ TEST(SvgDocument, FiguresEndTheirLinesAndBezierRunsShareNoC) {
       << doc;
 }
 
+TEST(SvgDocument, ANegativeFontSizeScalesAsItsMagnitude) {
+  ConversionSettings s = Defaults72();
+  s.Font.Size = -72;
+  EXPECT_EQ(SvgDocument(Square(), 500, 400, s), SvgDocument(Square(), 500, 400, Defaults72()));
+}
+
 TEST(SvgDocument, EmptyPathGivesAnEmptyDataAttribute) {
   const std::string doc = SvgDocument(TPath(), 0, 465, Defaults72());
   EXPECT_NE(doc.find("width=\"1.5000mm\" height=\"31.0275mm\""), std::string::npos);

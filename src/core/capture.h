@@ -27,6 +27,14 @@ struct TFontSpec {
   uint32_t Color = 0x000000FF;           // the fill colour, red in the low byte
 };
 
+// q of the scale rule: the text's height in inches at 72 points an inch.
+// One path unit is 25.4 * q / resolution millimetres. A negative size (which
+// a settings file may hold) scales as its magnitude: a page cannot be
+// negatively wide.
+inline double SizeScale(int fontSize) {
+  return (fontSize < 0 ? -static_cast<double>(fontSize) : fontSize) / PointsPerInch;
+}
+
 // Em height in pixels of a font of `size` points on a `ppi` screen, rounded
 // halves away from zero (the font's character height, as a positive number).
 int PointsToPixels(int size, int ppi);

@@ -93,7 +93,7 @@ void Record(EmfRecorder& rec, const TPath& path, const PictureScale& sc, const C
 
 void RecordPictureUnguarded(MetafilePicture& picture, TPath& path, int32_t width, int32_t height,
                             const ConversionSettings& s) {
-  const PictureScale sc{s.Font.Size / 72.0, static_cast<int64_t>(s.StrokeWidth) * (s.Fukuromoji ? 2 : 1),
+  const PictureScale sc{SizeScale(s.Font.Size), static_cast<int64_t>(s.StrokeWidth) * (s.Fukuromoji ? 2 : 1),
                         s.Resolution};
   // The margin is added after the truncation, as a whole number.
   picture.FrameWidth = Checked32(Trunc32(sc.S(width)) + 3 * sc.W);

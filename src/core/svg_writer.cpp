@@ -175,7 +175,7 @@ std::string Style(const std::string& fill, const std::string& stroke, double wid
 
 std::string SvgDocument(const TPath& path, int32_t width, int32_t height, const ConversionSettings& s) {
   Scale sc;
-  sc.q = s.Font.Size / 72.0;
+  sc.q = SizeScale(s.Font.Size);
   sc.r = s.StrokeWidth / 100.0 * (s.Fukuromoji ? 2 : 1);
   sc.resolution = s.Resolution > 0 ? s.Resolution : MinResolution;
   const double w = width * 25.4 * sc.q / sc.resolution + sc.r * 3;
