@@ -31,7 +31,8 @@ QImage Play(const std::vector<uint8_t>& emf, PlayResult* result = nullptr) {
 
 EmfBuilder Square(uint32_t penStyle, uint32_t penWidth, uint32_t brushStyle) {
   EmfBuilder b(10000, 10000);
-  b.HiMetric().Pen(1, penStyle, penWidth, kBlue).Select(1).Miter(4).Brush(2, brushStyle, kRed).Select(2);
+  b.HiMetric().Pen(1, penStyle, penWidth, kBlue).Select(1).Miter(4);
+  b.Brush(2, brushStyle, kRed).Select(2);
   b.Begin().Rect(2000, -2000, 8000, -8000).End().StrokeAndFill();
   return b;
 }
