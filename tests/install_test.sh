@@ -45,4 +45,15 @@ for face in "MS PGothic" IPAPGothic; do
     fail "the installed program failed on $face"
 done
 cmp -s "$work/home/MS PGothic.svg" "$work/home/IPAPGothic.svg" || fail "the aliases were not found"
+# The installed program finds its window module beside it: open the window
+# offscreen, let it show its pages and close (saving its settings in HOME).
+if ls "$root"/lib*/glyphor/libglyphor_window.so >/dev/null 2>&1; then
+  mkdir -p "$work/shots"
+  env -i PATH=/usr/bin:/bin HOME="$work/home" QT_QPA_PLATFORM=offscreen GLYPHOR_SCREENSHOT_DIR="$work/shots" \
+    GLYPHOR_NO_FACE_CACHE=1 timeout 60 "$root/bin/glyphor" >"$work/window.log" 2>&1 ||
+    fail "the installed window did not run: $(cat "$work/window.log")"
+  [ -f "$work/shots/page-3.png" ] || fail "the installed window showed no pages"
+  # This tree is writable, so it keeps its settings beside the program, as a portable copy does.
+  [ -f "$root/bin/glyphor.ini" ] || fail "the window did not save its settings at close"
+fi
 echo "install test: 1 passed, 0 failed"
