@@ -43,6 +43,22 @@ const char* LanguageForCharset(uint8_t charset) {
 
 namespace {
 
+// The program's alias file, shipped in its data folder; empty when missing.
+std::string AliasFile() {
+  const std::string dir = DataDir();
+  return dir.empty() ? std::string() : dir + "/glyphor-fonts.conf";
+}
+
+}  // namespace
+
+void InstallFontAliasesForToolkit() {
+  const std::string aliases = AliasFile();
+  if (!aliases.empty())
+    FcConfigParseAndLoad(FcConfigGetCurrent(), reinterpret_cast<const FcChar8*>(aliases.c_str()), FcFalse);
+}
+
+namespace {
+
 // FreeType's own oblique shear for synthetic italics (FT_GlyphSlot_Oblique).
 constexpr double kObliqueShear = 0x0366A / 65536.0;
 
@@ -273,11 +289,9 @@ class Engine {
   FcConfig* Config() {
     if (config_) return config_;
     config_ = FcInitLoadConfigAndFonts();
-    const std::string dir = DataDir();
-    if (!dir.empty()) {
-      aliases_ = dir + "/glyphor-fonts.conf";
+    aliases_ = AliasFile();
+    if (!aliases_.empty())
       FcConfigParseAndLoad(config_, reinterpret_cast<const FcChar8*>(aliases_.c_str()), FcFalse);
-    }
     return config_;
   }
 

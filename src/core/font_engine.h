@@ -20,6 +20,11 @@ namespace glyphor {
 // nullptr for the character sets that imply none.
 const char* LanguageForCharset(uint8_t charset);
 
+// Adds the program's font aliases to fontconfig's default configuration, the
+// one other libraries (Qt) match fonts with, so that the window shows the
+// faces the outlines come from. Call before the toolkit first matches a font.
+void InstallFontAliasesForToolkit();
+
 struct GlyphWidths {
   double A = 0;  // left side bearing: ink start relative to the origin
   double B = 0;  // ink width

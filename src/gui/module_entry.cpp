@@ -10,9 +10,9 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include "core/font_engine.h"
 #include "core/settings_location.h"
 #include "core/window_module.h"
-#include "gui/app_fonts.h"
 #include "gui/display.h"
 #include "gui/form.h"
 #include "gui/message_boxes.h"
@@ -49,10 +49,10 @@ extern "C" __attribute__((visibility("default"))) int glyphor_window_main(int ar
                  argc > 0 ? argv[0] : "glyphor");
     return 1;
   }
+  glyphor::InstallFontAliasesForToolkit();
   QApplication app(argc, argv);
   QGuiApplication::setDesktopFileName(QStringLiteral("io.github.glyphor.Glyphor"));
   QCoreApplication::setApplicationName(QStringLiteral("GLYPHOR"));
-  glyphor::InstallFontSubstitutes();
 
   glyphor::TFormServices services;
   TForm1 form(PrimaryScreenPpi(), services, glyphor::OwnSettingsPath());

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -17,6 +18,7 @@
 #include <QTabWidget>
 
 #include "core/errors.h"
+#include "core/font_engine.h"
 #include "gui/form.h"
 #include "gui/form_widgets.h"
 #include "support/test_support.h"
@@ -34,6 +36,7 @@ class QtEnvironment : public ::testing::Environment {
     static int argc = 1;
     static char name[] = "form_test";
     static char* argv[] = {name, nullptr};
+    glyphor::InstallFontAliasesForToolkit();  // as the window module does
     app_ = new QApplication(argc, argv);
   }
   void TearDown() override { delete app_; }
@@ -609,3 +612,8 @@ TEST(FormPreviewTest, FukuromojiSampleIsRedLettersWithABlackOutlineOnLime) {
 }
 
 }  // namespace
+
+TEST(FormFontsTest, WindowsFacesShowAsTheFacesTheOutlinesComeFrom) {
+  EXPECT_EQ(QFontInfo(QFont(QString::fromUtf8("ＭＳ Ｐゴシック"))).family(), "IPAPGothic");
+  EXPECT_EQ(QFontInfo(QFont("Times New Roman")).family(), "Liberation Serif");
+}
