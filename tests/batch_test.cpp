@@ -94,6 +94,12 @@ TEST_F(BatchRun, FailuresEndWithTheirMessageAndStatusOne) {
   EXPECT_EQ(r.err, "'red' は整数ではありません\n");
   EXPECT_FALSE(FileExists(home / "bad.svg"));
 
+  ::mkdir((home / "folder.gly").c_str(), 0755);
+  r = RunGlyphor({home / "folder.gly"}, Env());
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, home / "folder.gly" + " を読み込めません\n");
+  EXPECT_FALSE(FileExists(home / "folder.svg"));
+
   const std::string unwritable = home / "missing-folder/x.gly";
   r = RunGlyphor({unwritable}, Env());
   EXPECT_EQ(r.exitCode, 1);

@@ -76,6 +76,24 @@ TEST(SettingsIo, MissingFileKeepsStartValuesAndCreatesNothing) {
   EXPECT_EQ(ReadFile(dir / "GLYPHOR.ini"), kStartFile);
 }
 
+TEST(SettingsIo, AFileThatCannotBeReadIsNoEmptyFile) {
+  TempDir dir;
+  const std::string folder = dir / "folder.gly";
+  ::mkdir(folder.c_str(), 0755);
+  const std::string fifo = dir / "pipe.gly";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  for (const std::string& path : {folder, fifo}) {
+    SettingsModel m;
+    try {
+      LoadSettings(m, path, kDocs);  // a pipe with no writer must not block
+      ADD_FAILURE() << path;
+    } catch (const EIniFileException& e) {
+      EXPECT_EQ(std::string(e.what()), path + " を読み込めません");
+    }
+    EXPECT_EQ(m.SvgDir(), "");  // nothing loaded
+  }
+}
+
 TEST(SettingsIo, EveryKeyRoundTrips) {
   TempDir dir;
   SettingsModel m;

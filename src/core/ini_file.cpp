@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <iconv.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/atomic_file.h"
@@ -53,11 +54,21 @@ bool SplitEntry(std::string_view line, std::string_view& key, std::string_view& 
   return !key.empty();
 }
 
+// Settings files are small; anything larger is not one.
+constexpr off_t kMaxSettingsFileBytes = 64 << 20;
+
+// Reads a regular file whole. A folder, a pipe or a device named like a
+// settings file is no settings file: it is refused without blocking on it.
 bool ReadWholeFile(const std::string& path, std::string& bytes, bool& missing) {
   missing = false;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     missing = errno == ENOENT || errno == ENOTDIR;
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxSettingsFileBytes) {
+    ::close(fd);
     return false;
   }
   char buf[65536];
@@ -68,6 +79,10 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, bool& missing) {
     if (n < 0) ok = false;
     if (n <= 0) break;
     bytes.append(buf, static_cast<size_t>(n));
+    if (static_cast<off_t>(bytes.size()) > kMaxSettingsFileBytes) {
+      ok = false;
+      break;
+    }
   }
   ::close(fd);
   return ok;
@@ -146,6 +161,11 @@ TIniFile::~TIniFile() {
     UpdateFile();
   } catch (...) {
   }
+}
+
+bool TIniFile::Unreadable() const {
+  Load();
+  return unreadable_;
 }
 
 void TIniFile::Load() const {

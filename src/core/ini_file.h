@@ -46,6 +46,9 @@ class TIniFile {
   // Saves the held writes as a whole (all or nothing). Throws
   // EIniFileException "<file> に書き込めません" when that fails.
   void UpdateFile();
+  // True when the file exists but cannot be read as a settings file (no
+  // permission, a folder, a device, too large); its keys then read as absent.
+  bool Unreadable() const;
 
  private:
   struct Line {

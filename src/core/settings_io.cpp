@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/colors.h"
+#include "core/errors.h"
 #include "core/ini_file.h"
 
 namespace glyphor {
@@ -63,6 +64,9 @@ void LoadOutput(SettingsModel& m, const TIniFile& ini, const std::string& docume
 
 void LoadSettings(SettingsModel& m, const std::string& fileName, const std::string& documentsDir) {
   const TIniFile ini(fileName);
+  // A missing file means the defaults; one that exists but cannot be read
+  // must not pass for an empty one.
+  if (ini.Unreadable()) throw EIniFileException(FormatMessage("%s を読み込めません", {fileName}));
   LoadFont(m, ini);
   LoadStroke(m, ini);
   LoadOutput(m, ini, documentsDir);

@@ -14,6 +14,8 @@ namespace glyphor {
 // default to `documentsDir`); nothing is created. Throws EConvertError
 // "'<text>' は整数ではありません" at a colour key that is neither a colour name
 // nor an integer; the keys before it stay loaded, none after it is read.
+// Throws EIniFileException "<file> を読み込めません", loading nothing, when the
+// file exists but cannot be read (a folder, a pipe, no permission).
 void LoadSettings(SettingsModel& m, const std::string& fileName, const std::string& documentsDir);
 
 // Writes all sixteen keys of `m` to `fileName` in one atomic save, keeping
