@@ -3,6 +3,7 @@
 #include "core/file_names.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -31,9 +32,20 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
+// The file a write lands in: a symbolic link's target, so that the rename
+// replaces the file the link points at and the link stays a link.
+std::string WriteTarget(const std::string& path) {
+  struct stat lst {};
+  char resolved[PATH_MAX];
+  if (::lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode) && ::realpath(path.c_str(), resolved))
+    return resolved;
+  return path;
+}
+
 }  // namespace
 
-WriteResult WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t mode) {
+WriteResult WriteFileAtomically(const std::string& linkOrPath, std::string_view bytes, mode_t mode) {
+  const std::string path = WriteTarget(linkOrPath);
   // A target that is a folder, or whose folder is missing, cannot be created.
   struct stat st {};
   const bool exists = ::stat(path.c_str(), &st) == 0;
