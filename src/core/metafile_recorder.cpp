@@ -39,8 +39,10 @@ void Patch32(std::vector<uint8_t>& bytes, size_t at, uint32_t v) {
 }  // namespace
 
 EmfRecorder::EmfRecorder(int32_t frameWidth, int32_t frameHeight)
-    : frameWidth_(frameWidth != 0 ? frameWidth : RefScreenMicrometersX / 10),
-      frameHeight_(frameHeight != 0 ? frameHeight : RefScreenMicrometersY / 10) {
+    // An empty side takes the reference screen's size in whole millimetres,
+    // as the header states it, times 100.
+    : frameWidth_(frameWidth != 0 ? frameWidth : RefScreenMillimetersX * 100),
+      frameHeight_(frameHeight != 0 ? frameHeight : RefScreenMillimetersY * 100) {
   // EMR_HEADER: bounds, byte and record counts and the handle count are
   // filled in by Close().
   const size_t start = BeginRecord(EMR_HEADER);
