@@ -24,6 +24,10 @@ TEST(SettingsModel, FontSizeIsHeldAsAPixelHeight) {
   EXPECT_EQ(m.FontPixelHeight(), 133);
   EXPECT_EQ(m.Values().Font.Size, 100);
   EXPECT_EQ(SettingsModel(0).ScreenPpi(), DefaultScreenPpi);
+  // The start font is a 133-pixel character height whatever the screen.
+  SettingsModel dense(120);
+  EXPECT_EQ(dense.FontPixelHeight(), 133);
+  EXPECT_EQ(dense.Values().Font.Size, 80);
 
   // On a 48 ppi screen 1 point and 2 points both give a 1-pixel font, which
   // reads back as 2 points (1.5 rounded away from zero).

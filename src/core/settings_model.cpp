@@ -4,9 +4,12 @@
 
 namespace glyphor {
 
+// The window's design holds its memo font as a character height in pixels:
+// 100 points on a 96 pixels-per-inch screen, fewer points on a denser one.
+constexpr int kStartFontPixels = 133;
+
 SettingsModel::SettingsModel(int screenPpi)
-    : ppi_(screenPpi > 0 ? screenPpi : DefaultScreenPpi),
-      fontPixels_(PointsToPixels(v_.Font.Size, ppi_)) {
+    : ppi_(screenPpi > 0 ? screenPpi : DefaultScreenPpi), fontPixels_(kStartFontPixels) {
   v_.Font.Size = PixelsToPoints(fontPixels_, ppi_);
 }
 
