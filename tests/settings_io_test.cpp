@@ -263,9 +263,12 @@ TEST(SettingsIo, EmptyAndLongTexts) {
   EXPECT_EQ(m.SvgDir(), "");
   EXPECT_EQ(m.EmfDir(), kDocs);
 
-  // 31 bytes, cut back to the last whole character: 10 full-width letters.
-  const std::string longName = "ＡＢＣＤＥＦＧＨＩＪＫＬ";
-  EXPECT_EQ(Loaded("Font", "FontName", longName).Font.Name, "ＡＢＣＤＥＦＧＨＩＪ");
+  // 31 bytes of the original's Shift-JIS: full-width letters count two,
+  // half-width katakana one, so real Japanese names keep every character.
+  EXPECT_EQ(Loaded("Font", "FontName", "ＡＢＣＤＥＦＧＨＩＪＫＬＭＮＯＰＱ").Font.Name, "ＡＢＣＤＥＦＧＨＩＪＫＬＭＮＯ");
+  EXPECT_EQ(Loaded("Font", "FontName", "ＨＧ創英角ﾎﾟｯﾌﾟ体").Font.Name, "ＨＧ創英角ﾎﾟｯﾌﾟ体");
+  EXPECT_EQ(Loaded("Font", "FontName", "ab" + std::string(15, 'x') + "ＡＢＣＤＥＦＧＨ").Font.Name,
+            "ab" + std::string(15, 'x') + "ＡＢＣＤＥＦＧ");
   EXPECT_EQ(Loaded("Font", "FontName", std::string(40, 'n')).Font.Name, std::string(31, 'n'));
   EXPECT_EQ(Loaded("Font", "FontText", std::string(3000, 't')).Text, std::string(2047, 't'));
 }

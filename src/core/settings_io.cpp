@@ -13,8 +13,29 @@ namespace {
 constexpr const char* kFont = "Font";
 constexpr const char* kSvg = "SVG";
 constexpr const char* kEmf = "EMF";
-// A face name of the original platform holds at most 31 bytes.
+// A face name of the original platform holds at most 31 bytes of its
+// Shift-JIS code page (code page 932).
 constexpr size_t kMaxFaceNameBytes = 31;
+
+// The first characters of a UTF-8 face name that fit in `maxBytes` bytes of
+// code page 932: one byte for ASCII and half-width katakana, two otherwise.
+std::string TruncateFaceName(const std::string& name, size_t maxBytes) {
+  size_t used = 0, i = 0;
+  while (i < name.size()) {
+    const auto lead = static_cast<unsigned char>(name[i]);
+    const size_t len = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    // U+FF61..U+FF9F (half-width katakana) are EF BD A1..EF BE 9F.
+    const bool halfWidth = len == 3 && lead == 0xEF && i + 2 < name.size() &&
+                           ((static_cast<unsigned char>(name[i + 1]) == 0xBD &&
+                             static_cast<unsigned char>(name[i + 2]) >= 0xA1) ||
+                            static_cast<unsigned char>(name[i + 1]) == 0xBE);
+    const size_t cost = len == 1 || halfWidth ? 1 : 2;
+    if (used + cost > maxBytes || i + len > name.size()) break;
+    used += cost;
+    i += len;
+  }
+  return name.substr(0, i);
+}
 
 // Trailing blanks, tabs and line breaks (codes up to 32) are not saved.
 std::string TrimTrailingControls(const std::string& text) {
@@ -32,7 +53,7 @@ int LoadedMiterLimit(int32_t value) { return static_cast<int16_t>(value & 0xFFFF
 
 void LoadFont(SettingsModel& m, const TIniFile& ini) {
   const std::string name = ini.ReadString(kFont, "FontName", m.Values().Font.Name);
-  if (!name.empty()) m.SetFontName(TruncateUtf8(name, kMaxFaceNameBytes));
+  if (!name.empty()) m.SetFontName(TruncateFaceName(name, kMaxFaceNameBytes));
   m.SetFontSize(ini.ReadInteger(kFont, "FontSize", m.Values().Font.Size));
   m.SetFontStyle(static_cast<uint8_t>(ini.ReadInteger(kFont, "FontStyle", m.Values().Font.Style)));
   m.SetFillColor(TextToColor(ini.ReadString(kFont, "FontColor", ColorToText(m.Values().Font.Color))));
