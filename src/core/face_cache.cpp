@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 
 #include "core/atomic_file.h"
+#include "core/file_names.h"
+#include "core/special_folders.h"
 
 namespace glyphor {
 
@@ -109,22 +111,14 @@ void FaceMatchCache::Store(const std::string& key, const FaceLocation& face,
   std::string text = std::string(kHeader) + "\nenv " + Hex(Environment()) + "\n";
   for (const auto& d : deps_) text += "dep " + Stamp(d) + " " + Hex(d) + "\n";
   for (const auto& [k, f] : faces_) text += "face " + Hex(k) + " " + std::to_string(f.index) + " " + Hex(f.file) + "\n";
-  const size_t slash = path_.rfind('/');
-  if (slash != std::string::npos && slash > 0) {
-    // Make the folders, private to the user as XDG asks for new ones.
-    for (size_t p = path_.find('/', 1); p != std::string::npos && p <= slash; p = path_.find('/', p + 1))
-      ::mkdir(path_.substr(0, p).c_str(), 0700);
-  }
+  MakeFolders(FolderOf(path_));
   WriteFileAtomically(path_, text, 0600);
 }
 
 std::string DefaultFaceCachePath() {
   if (std::getenv("GLYPHOR_NO_FACE_CACHE")) return {};
-  const char* cache = std::getenv("XDG_CACHE_HOME");
-  if (cache && *cache == '/') return std::string(cache) + "/glyphor/face-matches";
-  const char* home = std::getenv("HOME");
-  if (home && *home == '/') return std::string(home) + "/.cache/glyphor/face-matches";
-  return {};
+  const std::string cache = XdgBaseFolder("XDG_CACHE_HOME", ".cache");
+  return cache.starts_with('/') ? cache + "/glyphor/face-matches" : std::string();
 }
 
 }  // namespace glyphor

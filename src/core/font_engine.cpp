@@ -19,6 +19,7 @@
 #include "core/errors.h"
 #include "core/exe_path.h"
 #include "core/face_cache.h"
+#include "core/special_folders.h"
 #include "core/text_utils.h"
 
 namespace glyphor {
@@ -323,14 +324,10 @@ class Engine {
     };
     add(FcConfigGetConfigFiles(config_), true);
     add(FcConfigGetFontDirs(config_), false);
-    const char* home = std::getenv("HOME");
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    const std::string configHome = xdg && *xdg ? xdg : std::string(home ? home : "") + "/.config";
-    deps.push_back(configHome + "/fontconfig");
-    if (home) {
-      deps.push_back(std::string(home) + "/.fonts.conf");
-      deps.push_back(std::string(home) + "/.fonts.conf.d");
-    }
+    const std::string home = HomeFolder();
+    deps.push_back(XdgBaseFolder("XDG_CONFIG_HOME", ".config") + "/fontconfig");
+    deps.push_back(home + "/.fonts.conf");
+    deps.push_back(home + "/.fonts.conf.d");
     if (!aliases_.empty()) deps.push_back(aliases_);
     std::sort(deps.begin(), deps.end());
     deps.erase(std::unique(deps.begin(), deps.end()), deps.end());

@@ -18,8 +18,8 @@ namespace {
 
 const char* const LineJoinNames[3] = {"miter", "round", "bevel"};
 
-// The join name for a join index. An index outside 0..2 (a settings file may
-// hold one) is drawn with round joins, as the metafile picture draws it.
+// The join name for a join index. The window may select no join at all
+// (index -1); that is drawn with round joins, as the metafile picture does.
 const char* JoinName(int join) { return join >= 0 && join <= 2 ? LineJoinNames[join] : "round"; }
 
 // Adds one to a string of decimal digits.
