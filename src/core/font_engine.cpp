@@ -75,20 +75,20 @@ struct GlyphOutline {
 
 class Face {
  public:
-  Face(FT_Face ft, const char* file, bool synthBold, bool synthItalic)
-      : ft_(ft), synthBold_(synthBold), synthItalic_(synthItalic) {
+  // Takes over `ft` and `blob`, the mapped file that `ft` reads from.
+  Face(FT_Face ft, hb_blob_t* blob, bool synthBold, bool synthItalic)
+      : ft_(ft), blob_(blob), synthBold_(synthBold), synthItalic_(synthItalic) {
     upem_ = ft->units_per_EM ? ft->units_per_EM : 1000;
     boldStrength_ = synthBold ? std::max(1, upem_ / 24) : 0;
     ReadMetrics();
-    hb_blob_t* blob = hb_blob_create_from_file_or_fail(file);
-    hb_face_t* face = blob ? hb_face_create(blob, static_cast<unsigned>(ft->face_index)) : hb_face_get_empty();
+    hb_face_t* face = hb_face_create(blob, static_cast<unsigned>(ft->face_index));
     hb_ = hb_font_create(face);
     hb_face_destroy(face);
-    if (blob) hb_blob_destroy(blob);
   }
   ~Face() {
     hb_font_destroy(hb_);
     FT_Done_Face(ft_);
+    hb_blob_destroy(blob_);
   }
   Face(const Face&) = delete;
   Face& operator=(const Face&) = delete;
@@ -186,6 +186,7 @@ class Face {
   }
 
   FT_Face ft_;
+  hb_blob_t* blob_;
   hb_font_t* hb_ = nullptr;
   int upem_ = 1000;
   bool synthBold_, synthItalic_;
@@ -337,7 +338,7 @@ class Engine {
   Face* OpenFile(const char* path, int index, bool bold, bool italic) {
     // fontconfig reports the requested weight and slant for faces it would
     // synthesise, so the face's own style decides what is made up.
-    FT_Face fresh = nullptr;  // opened to learn the style, handed on below
+    Mapped fresh;  // opened to learn the style, handed on below
     const std::string fileKey = std::string(path) + '\0' + std::to_string(index);
     auto known = styles_.find(fileKey);
     if (known == styles_.end()) known = styles_.emplace(fileKey, ReadStyle(path, index, fresh)).first;
@@ -347,11 +348,11 @@ class Engine {
     std::string key = fileKey + char('0' + synthBold) + char('0' + synthItalic);
     auto it = faces_.find(key);
     if (it != faces_.end()) {
-      if (fresh) FT_Done_Face(fresh);
+      fresh.Close();
       return it->second.get();
     }
-    if (!fresh && FT_New_Face(ft_, path, index, &fresh) != 0) return nullptr;
-    auto face = std::make_unique<Face>(fresh, path, synthBold, synthItalic);
+    if (!fresh.ft && !Open(path, index, fresh)) return nullptr;
+    auto face = std::make_unique<Face>(fresh.ft, fresh.blob, synthBold, synthItalic);
     Face* raw = face.get();
     faces_.emplace(std::move(key), std::move(face));
     return raw;
@@ -360,18 +361,41 @@ class Engine {
   struct Style {
     bool bold, italic;
   };
+  // A font file mapped once, read by FreeType and HarfBuzz alike.
+  struct Mapped {
+    FT_Face ft = nullptr;
+    hb_blob_t* blob = nullptr;
+    void Close() {
+      if (ft) FT_Done_Face(ft);
+      if (blob) hb_blob_destroy(blob);
+      ft = nullptr;
+      blob = nullptr;
+    }
+  };
+  bool Open(const char* path, int index, Mapped& m) {
+    m.blob = hb_blob_create_from_file_or_fail(path);
+    unsigned length = 0;
+    const char* data = m.blob ? hb_blob_get_data(m.blob, &length) : nullptr;
+    if (!data || FT_New_Memory_Face(ft_, reinterpret_cast<const FT_Byte*>(data), static_cast<FT_Long>(length), index,
+                                    &m.ft) != 0) {
+      m.ft = nullptr;
+      m.Close();
+      return false;
+    }
+    return true;
+  }
+
   // Whether a font file is bold or italic by itself; nothing when FreeType
   // cannot load it as a scalable face. A face it opens is left in `opened`.
-  std::optional<Style> ReadStyle(const char* path, int index, FT_Face& opened) {
-    FT_Face ft = nullptr;
-    if (FT_New_Face(ft_, path, index, &ft) != 0) return std::nullopt;
+  std::optional<Style> ReadStyle(const char* path, int index, Mapped& opened) {
+    if (!Open(path, index, opened)) return std::nullopt;
+    FT_Face ft = opened.ft;
     if (!FT_IS_SCALABLE(ft)) {
-      FT_Done_Face(ft);
+      opened.Close();
       return std::nullopt;
     }
     const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(ft, FT_SFNT_OS2));
     const bool heavy = os2 && os2->version != 0xFFFF && os2->usWeightClass >= 600;
-    opened = ft;
     return Style{(ft->style_flags & FT_STYLE_FLAG_BOLD) != 0 || heavy, (ft->style_flags & FT_STYLE_FLAG_ITALIC) != 0};
   }
 
