@@ -1,6 +1,8 @@
 #include "gui/form.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <exception>
 
 #include <QButtonGroup>
@@ -8,6 +10,7 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -54,6 +57,24 @@ void TForm1::Guard(F&& handler) {
   }
 }
 
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  auto* bar = qobject_cast<QSlider*>(watched);
+  if (bar && (bar == trbStrokeWidth || bar == trbResolution)) {
+    bool ended = false;
+    if (event->type() == QEvent::KeyRelease) {
+      const auto* key = static_cast<QKeyEvent*>(event);
+      static const int kMoveKeys[] = {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up,   Qt::Key_Down,
+                                      Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Home, Qt::Key_End};
+      ended = !key->isAutoRepeat() && std::find(std::begin(kMoveKeys), std::end(kMoveKeys), key->key()) != std::end(kMoveKeys);
+    } else if (event->type() == QEvent::MouseButtonRelease) {
+      ended = !bar->isSliderDown();  // a drag's end comes as sliderReleased
+    }
+    // The position has moved at the press already; the release only ends it.
+    if (ended) Guard([this, bar] { trbStrokeWidthChange(bar); });
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
 void TForm1::BindControls() {
   settings_.AddListener([this](SettingsModel::Field f) { OnSettingChanged(f); });
 
@@ -63,9 +84,12 @@ void TForm1::BindControls() {
           [this](int v) { Guard([this, v] { settings_.SetStrokeWidth(v); }); });
   connect(trbResolution, &QSlider::valueChanged, this,
           [this](int v) { Guard([this, v] { settings_.SetResolution(v); }); });
-  // The end of a drag notifies once more, unchanged position or not.
-  for (QSlider* bar : {trbStrokeWidth, trbResolution})
+  // The end of a movement notifies once more, unchanged position or not: a
+  // drag's end here, a key's or a click on the groove in eventFilter.
+  for (QSlider* bar : {trbStrokeWidth, trbResolution}) {
     connect(bar, &QSlider::sliderReleased, this, [this, bar] { Guard([this, bar] { trbStrokeWidthChange(bar); }); });
+    bar->installEventFilter(this);
+  }
   connect(chbTransparent, &QCheckBox::toggled, this,
           [this](bool on) { Guard([this, on] { settings_.SetTransparent(on); }); });
   connect(chbFukuromoji, &QCheckBox::toggled, this,

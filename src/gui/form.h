@@ -123,6 +123,7 @@ class TForm1 : public QWidget {
   TClickLabel* lblCopyRight;
 
  protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;

@@ -270,6 +270,14 @@ TEST_F(FormTest, PreviewRebuildsOncePerNotificationOnlyWhileThePreviewShows) {
   EXPECT_EQ(services.builds, 1);
   emit form.trbStrokeWidth->sliderReleased();  // the drag ends where it was
   EXPECT_EQ(services.builds, 2);
+  // A step by key: the step, then the end of the movement at the key's release.
+  PressKey(form.trbStrokeWidth, Qt::Key_Right);
+  EXPECT_EQ(form.Settings().Values().StrokeWidth, 131);
+  EXPECT_EQ(services.builds, 3);
+  QKeyEvent release(QEvent::KeyRelease, Qt::Key_Right, Qt::NoModifier);
+  QCoreApplication::sendEvent(form.trbStrokeWidth, &release);
+  EXPECT_EQ(services.builds, 4);
+  services.builds = 2;
   form.trbResolution->setValue(800);
   EXPECT_EQ(services.builds, 3);
   form.chbTransparent->click();
