@@ -4,6 +4,7 @@
 
 #include "core/errors.h"
 #include "core/int_text.h"
+#include "core/text_utils.h"
 
 namespace glyphor {
 
@@ -63,20 +64,6 @@ const std::array<ColorName, 52> ColorNameTable = {{
     {"clMenuBar", 0x8000001E},
 }};
 
-namespace {
-
-bool EqualsIgnoringAsciiCase(const std::string& a, const char* b) {
-  size_t i = 0;
-  for (; i < a.size() && b[i] != '\0'; ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return i == a.size() && b[i] == '\0';
-}
-
-}  // namespace
 
 std::string ColorToText(uint32_t color) {
   for (const auto& row : ColorNameTable)

@@ -1,5 +1,7 @@
 #include "core/file_names.h"
 
+#include "core/text_utils.h"
+
 namespace glyphor {
 
 namespace {
@@ -23,10 +25,7 @@ std::string FolderOf(const std::string& path) {
 std::string LowerExtension(const std::string& path) {
   const size_t dot = ExtensionDot(path);
   if (dot == std::string::npos) return {};
-  std::string ext = path.substr(dot);
-  for (char& c : ext)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return ext;
+  return LowerAscii(std::string_view(path).substr(dot));
 }
 
 std::string ReplaceExtension(const std::string& path, const std::string& extension) {

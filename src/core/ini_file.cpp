@@ -11,6 +11,7 @@
 #include "core/atomic_file.h"
 #include "core/errors.h"
 #include "core/int_text.h"
+#include "core/text_utils.h"
 
 namespace glyphor {
 
@@ -27,14 +28,7 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  return true;
-}
+bool SameName(std::string_view a, std::string_view b) { return EqualsIgnoringAsciiCase(a, b); }
 
 // "[name]" (blanks around allowed, anything after "]" ignored).
 std::optional<std::string_view> SectionName(std::string_view line) {

@@ -11,6 +11,12 @@ namespace glyphor {
 
 class FontRun;
 
+// ASCII letters lower-cased, every other byte kept: the case rule of the
+// program's names (settings sections and keys, colour names, extensions).
+char LowerAscii(char c);
+std::string LowerAscii(std::string_view text);
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
+
 // Decodes UTF-8; each invalid or truncated sequence becomes U+FFFD.
 std::u32string DecodeUtf8(std::string_view text);
 

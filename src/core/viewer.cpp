@@ -10,6 +10,7 @@
 #include "core/desktop_entry.h"
 #include "core/process_start.h"
 #include "core/special_folders.h"
+#include "core/text_utils.h"
 
 namespace glyphor {
 
@@ -45,7 +46,7 @@ std::vector<std::string> CurrentDesktops() {
       name.clear();
       if (*c == '\0') break;
     } else {
-      name += *c >= 'A' && *c <= 'Z' ? static_cast<char>(*c - 'A' + 'a') : *c;
+      name += LowerAscii(*c);
     }
   }
   return names;
