@@ -54,8 +54,8 @@ class TPath : public TPersistent {
   void Assign(const TPersistent& source) override;
   std::string ClassName() const override { return "TPath"; }
 
-  // Appends one point; the record then counts it. Used by surfaces and tests
-  // that build paths point by point.
+  // Appends one point; the record then counts it. For paths made by hand
+  // rather than read from a surface (tests, fuzz inputs).
   void Append(TPoint p, uint8_t type);
 
  private:
