@@ -20,10 +20,7 @@ using test::TempDir;
 MetafilePicture Picture() {
   ConversionSettings s;
   s.Font.Size = 72;
-  TPath path;
-  path.Append({10, 30}, PT_MOVETO);
-  path.Append({100, 30}, PT_LINETO);
-  path.Append({100, 200}, PT_LINETO | PT_CLOSEFIGURE);
+  TPath path = test::TrianglePath();
   MetafilePicture pic;
   RecordPicture(pic, path, 500, 400, s);
   return pic;

@@ -48,14 +48,7 @@ class LogCanvas : public TCanvas {
   static std::string Pt(TPoint p) { return std::to_string(p.X) + "," + std::to_string(p.Y) + " "; }
 };
 
-TPath Square() {
-  TPath p;
-  p.Append({0, 0}, PT_MOVETO);
-  p.Append({400, 0}, PT_LINETO);
-  p.Append({400, 400}, PT_LINETO);
-  p.Append({0, 400}, PT_LINETO | PT_CLOSEFIGURE);
-  return p;
-}
+TPath Square() { return test::SquarePath(); }
 
 }  // namespace
 

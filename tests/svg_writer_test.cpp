@@ -19,14 +19,7 @@ ConversionSettings Defaults72() {
   return s;
 }
 
-TPath Square() {
-  TPath p;
-  p.Append({0, 0}, PT_MOVETO);
-  p.Append({400, 0}, PT_LINETO);
-  p.Append({400, 400}, PT_LINETO);
-  p.Append({0, 400}, PT_LINETO | PT_CLOSEFIGURE);
-  return p;
-}
+TPath Square() { return test::SquarePath(); }
 
 class NoMessages : public TUserMessages {
  public:

@@ -7,6 +7,7 @@
 #include "core/errors.h"
 #include "core/metafile_recorder.h"
 #include "support/emf_records.h"
+#include "support/test_support.h"
 
 namespace glyphor {
 namespace {
@@ -32,10 +33,7 @@ ConversionSettings Settings() {
 
 // The picture with (138,-265), (710,-265), (710,-1345) and a 3325 x 2690 frame.
 MetafilePicture Triangle(const ConversionSettings& s) {
-  TPath path;
-  path.Append({10, 30}, PT_MOVETO);
-  path.Append({100, 30}, PT_LINETO);
-  path.Append({100, 200}, PT_LINETO | PT_CLOSEFIGURE);
+  TPath path = test::TrianglePath();
   MetafilePicture pic;
   RecordPicture(pic, path, 500, 400, s);
   return pic;

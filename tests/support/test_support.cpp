@@ -42,6 +42,23 @@ std::string PathToString(const TPath& path) {
   return out;
 }
 
+TPath SquarePath() {
+  TPath p;
+  p.Append({0, 0}, PT_MOVETO);
+  p.Append({400, 0}, PT_LINETO);
+  p.Append({400, 400}, PT_LINETO);
+  p.Append({0, 400}, PT_LINETO | PT_CLOSEFIGURE);
+  return p;
+}
+
+TPath TrianglePath() {
+  TPath p;
+  p.Append({10, 30}, PT_MOVETO);
+  p.Append({100, 30}, PT_LINETO);
+  p.Append({100, 200}, PT_LINETO | PT_CLOSEFIGURE);
+  return p;
+}
+
 TempDir::TempDir() {
   std::string tmpl = (fs::temp_directory_path() / "glyphor-test-XXXXXX").string();
   if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
