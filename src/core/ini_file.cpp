@@ -82,33 +82,6 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, bool& missing) {
   return ok;
 }
 
-// Well-formed UTF-8: no stray continuation bytes, overlong forms, surrogates
-// or code points above U+10FFFF.
-bool IsValidUtf8(std::string_view s) {
-  size_t i = 0;
-  while (i < s.size()) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    size_t len;
-    uint32_t cp;
-    if (c < 0x80) { ++i; continue; }
-    if (c >= 0xC2 && c <= 0xDF) { len = 2; cp = c & 0x1F; }
-    else if (c >= 0xE0 && c <= 0xEF) { len = 3; cp = c & 0x0F; }
-    else if (c >= 0xF0 && c <= 0xF4) { len = 4; cp = c & 0x07; }
-    else return false;
-    if (i + len > s.size()) return false;
-    for (size_t k = 1; k < len; ++k) {
-      const auto d = static_cast<unsigned char>(s[i + k]);
-      if ((d & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (d & 0x3F);
-    }
-    if ((len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) || cp > 0x10FFFF ||
-        (cp >= 0xD800 && cp <= 0xDFFF))
-      return false;
-    i += len;
-  }
-  return true;
-}
-
 // Files from the original platform are in code page 932. Bytes that are not
 // Shift-JIS either become U+FFFD rather than failing the whole file.
 std::string Cp932ToUtf8(const std::string& in) {

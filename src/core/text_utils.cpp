@@ -11,8 +11,9 @@ namespace {
 constexpr char32_t kReplacement = 0xFFFD;
 
 // Decodes the character at `i`, advancing `i` past it (one byte for an
-// invalid lead or a broken sequence, so decoding always moves on).
-char32_t DecodeAt(std::string_view s, size_t& i) {
+// invalid lead or a broken sequence, so decoding always moves on). `valid`
+// turns false at an invalid sequence.
+char32_t DecodeAt(std::string_view s, size_t& i, bool& valid) {
   const auto b0 = static_cast<unsigned char>(s[i]);
   if (b0 < 0x80) {
     ++i;
@@ -23,28 +24,26 @@ char32_t DecodeAt(std::string_view s, size_t& i) {
   if ((b0 & 0xE0) == 0xC0) len = 2, cp = b0 & 0x1F, min = 0x80;
   else if ((b0 & 0xF0) == 0xE0) len = 3, cp = b0 & 0x0F, min = 0x800;
   else if ((b0 & 0xF8) == 0xF0) len = 4, cp = b0 & 0x07, min = 0x10000;
-  else {
-    ++i;
-    return kReplacement;
-  }
-  if (i + len > s.size()) {
-    ++i;
-    return kReplacement;
-  }
-  for (int k = 1; k < len; ++k) {
+  else len = 0, cp = 0, min = 0;
+  bool ok = len > 0 && i + len <= s.size();
+  for (int k = 1; ok && k < len; ++k) {
     const auto b = static_cast<unsigned char>(s[i + k]);
-    if ((b & 0xC0) != 0x80) {
-      ++i;
-      return kReplacement;
-    }
+    ok = (b & 0xC0) == 0x80;
     cp = (cp << 6) | (b & 0x3F);
   }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+  ok = ok && cp >= min && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
+  if (!ok) {
+    valid = false;
     ++i;
     return kReplacement;
   }
   i += len;
   return cp;
+}
+
+char32_t DecodeAt(std::string_view s, size_t& i) {
+  bool valid = true;
+  return DecodeAt(s, i, valid);
 }
 
 }  // namespace
@@ -62,6 +61,12 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
   for (size_t i = 0; i < a.size(); ++i)
     if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
   return true;
+}
+
+bool IsValidUtf8(std::string_view text) {
+  bool valid = true;
+  for (size_t i = 0; i < text.size() && valid;) DecodeAt(text, i, valid);
+  return valid;
 }
 
 std::u32string DecodeUtf8(std::string_view text) {

@@ -17,6 +17,9 @@ char LowerAscii(char c);
 std::string LowerAscii(std::string_view text);
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
 
+// Well-formed UTF-8: no stray continuation bytes, overlong forms, surrogates
+// or code points above U+10FFFF.
+bool IsValidUtf8(std::string_view text);
 // Decodes UTF-8; each invalid or truncated sequence becomes U+FFFD.
 std::u32string DecodeUtf8(std::string_view text);
 
