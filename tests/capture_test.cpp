@@ -194,6 +194,10 @@ TEST(Capture, EmptyControlAndBrokenTexts) {
   const Capture broken("\xff\xfe\xc0\x80" "A\xed\xa0\x80", Font("DejaVu Sans"));
   ExpectWellFormed(broken.path);
   EXPECT_EQ(DecodeUtf8("\xc0\x80").size(), 2u);  // overlong: two replacement characters
+  EXPECT_TRUE(IsValidUtf8("袋文字 \xef\xbf\xbd"));  // a real U+FFFD is valid
+  EXPECT_FALSE(IsValidUtf8("\xc0\x80"));
+  EXPECT_FALSE(IsValidUtf8("\xed\xa0\x80"));           // a surrogate
+  EXPECT_FALSE(IsValidUtf8("\x91\xdc\x95\xb6\x8e\x9a"));  // 袋文字 in Shift-JIS
 }
 
 TEST(Capture, KerningAndLigaturesOfTheFontApply) {
