@@ -231,6 +231,21 @@ TEST_F(FormTest, CaptionsFontsHintsAndStartValues) {
   EXPECT_TRUE(form.btnShortCut->isEnabled());
 }
 
+TEST_F(FormTest, TabOrderRunsThroughTheSettingsPanelBeforeThePages) {
+  const std::vector<QWidget*> expected = {
+      form.btnSVG,         form.chbSVGView,    form.btnFont,       form.trbStrokeWidth,
+      form.btnStrokeColor, form.chbTransparent, form.chbFukuromoji, form.LineJoinItems->button(0),
+      form.btnCopyAsEmf,   form.edtMiterLimit, form.btnSaveAsEmf,  form.Memo1,
+      form.trbResolution,  form.btnShortCut,   form.chbShortCutDesktop, form.chbShortCutStart};
+  std::vector<QWidget*> seen;
+  QWidget* w = form.btnSVG;
+  for (int i = 0; i < 500 && seen.size() < expected.size(); ++i, w = w->nextInFocusChain()) {
+    const bool listed = std::find(expected.begin(), expected.end(), w) != expected.end();
+    if (listed && std::find(seen.begin(), seen.end(), w) == seen.end()) seen.push_back(w);
+  }
+  EXPECT_EQ(seen, expected);
+}
+
 TEST_F(FormTest, TrackBarsAndUpDownHaveTheirRanges) {
   const auto check = [](QSlider* bar, int min, int max, int pos) {
     EXPECT_EQ(bar->minimum(), min);
