@@ -32,13 +32,7 @@ ConversionSettings Settings() {
 }
 
 // M(10,30) L(100,30) L(100,200) z in path units.
-TPath Triangle() {
-  TPath path;
-  path.Append({10, 30}, PT_MOVETO);
-  path.Append({100, 30}, PT_LINETO);
-  path.Append({100, 200}, PT_LINETO | PT_CLOSEFIGURE);
-  return path;
-}
+TPath Triangle() { return test::TrianglePath(); }
 
 MetafilePicture Record(TPath path, const ConversionSettings& s, int32_t width = 500, int32_t height = 400) {
   MetafilePicture pic;
