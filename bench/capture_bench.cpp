@@ -2,7 +2,7 @@
 // in the window, where the preview recaptures on every slider step.
 #include <benchmark/benchmark.h>
 
-#include "core/capture.h"
+#include "core/outline/capture.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "core/metafile.h"
-#include "gui/preview_image.h"
+#include "core/output/metafile_picture.h"
+#include "gui/preview/preview_image.h"
 
 namespace {
 

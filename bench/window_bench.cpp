@@ -7,7 +7,7 @@
 #include <QPixmap>
 #include <QSlider>
 
-#include "gui/form.h"
+#include "gui/window/form.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <fstream>
 #include <string>
 
-#include "core/capture.h"
-#include "core/metafile.h"
-#include "core/metafile_file.h"
-#include "core/svg_writer.h"
+#include "core/outline/capture.h"
+#include "core/output/metafile_picture.h"
+#include "core/output/metafile_save.h"
+#include "core/output/svg_writer.h"
 
 using namespace glyphor;
 

@@ -12,16 +12,16 @@
 
 #include <unistd.h>
 
-#include "core/capture.h"
-#include "core/colors.h"
-#include "core/errors.h"
-#include "core/ini_file.h"
-#include "core/int_text.h"
-#include "core/metafile.h"
-#include "core/settings_io.h"
-#include "core/settings_model.h"
-#include "core/svg_writer.h"
-#include "core/wmf_writer.h"
+#include "core/outline/capture.h"
+#include "core/settings/colors.h"
+#include "core/platform/errors.h"
+#include "core/settings/ini_file.h"
+#include "core/text/int_text.h"
+#include "core/output/metafile_picture.h"
+#include "core/settings/settings_io.h"
+#include "core/settings/settings_model.h"
+#include "core/output/svg_writer.h"
+#include "core/output/wmf_writer.h"
 
 namespace glyphor::fuzz {
 

@@ -10,7 +10,7 @@
 #include <QPainter>
 
 #include "fuzz/fuzz_inputs.h"
-#include "gui/preview_player.h"
+#include "gui/preview/preview_player.h"
 
 namespace glyphor::fuzz {
 

@@ -1,22 +1,11 @@
-// Helpers shared by the tests: outline paths as strings, temporary folders,
-// whole files as bytes, and running the built program.
+// Helpers shared by the tests: temporary folders, whole files as bytes, and
+// running the built program.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "core/path_record.h"
-
 namespace glyphor::test {
-
-// "M0,0 L400,0 L400,400 L0,400 z" - one letter a point kind (C once for each
-// run of three Bezier points), "z" after a point with the close flag.
-std::string PathToString(const TPath& path);
-
-// Hand-made paths shared by the writers' tests: the worked example's square
-// "M0,0 L400,0 L400,400 L0,400 z", and the triangle "M10,30 L100,30 L100,200 z".
-TPath SquarePath();
-TPath TrianglePath();
 
 // A fresh folder under the system's temporary folder, removed with its
 // content when the object goes.

@@ -1,0 +1,109 @@
+#include "core/outline/capture.h"
+
+#include <cmath>
+#include <vector>
+
+#include "core/outline/layout.h"
+#include "core/text/utf8.h"
+
+namespace glyphor {
+
+namespace {
+
+// The measuring surface: keeps the path that text drawing leaves in its
+// bracket, one logical unit a pixel, y downwards. It strokes and fills
+// nothing: pens and brushes are not kept.
+class MeasuringSurface : public TCanvas {
+ public:
+  void BeginPath() override {
+    building_ = true;
+    points_.clear();
+    types_.clear();
+    closed_ = false;
+  }
+  void EndPath() override {
+    if (!building_) return;
+    building_ = false;
+    closed_ = true;
+  }
+  int GetPath(TPoint* points, uint8_t* types, int count) override {
+    if (!closed_) return -1;
+    const int n = static_cast<int>(points_.size());
+    if (count == 0) return n;
+    if (count < n) return -1;
+    std::copy(points_.begin(), points_.end(), points);
+    std::copy(types_.begin(), types_.end(), types);
+    return n;
+  }
+  void MoveTo(TPoint p) override { Add(p, PT_MOVETO); }
+  void LineTo(TPoint p) override { Add(p, PT_LINETO); }
+  void PolyBezierTo(const TPoint* pts, int count) override {
+    for (int i = 0; i < count; ++i) Add(pts[i], PT_BEZIERTO);
+  }
+  void CloseFigure() override {
+    if (building_ && !types_.empty() && types_.back() != PT_MOVETO) types_.back() |= PT_CLOSEFIGURE;
+  }
+  void FillPath() override { closed_ = false; }
+  void StrokeAndFillPath() override { closed_ = false; }
+  TObjectHandle CreatePen(const TPenSpec&) override { return 0; }
+  TObjectHandle CreateBrush(const TBrushSpec&) override { return 0; }
+  TObjectHandle SelectObject(TObjectHandle) override { return 0; }
+  void DeleteObject(TObjectHandle) override {}
+  void SetMiterLimit(float) override {}
+
+ private:
+  void Add(TPoint p, uint8_t type) {
+    if (!building_) return;
+    points_.push_back(p);
+    types_.push_back(type);
+  }
+  bool building_ = false, closed_ = false;
+  std::vector<TPoint> points_;
+  std::vector<uint8_t> types_;
+};
+
+}  // namespace
+
+int CaptureFontSize(int resolution, int screenPpi) {
+  return PointsPerInch * resolution / (screenPpi > 0 ? screenPpi : DefaultScreenPpi);
+}
+
+void CaptureTextPath(const std::string& text, const TFontSpec& font, int resolution, int screenPpi, TPath& path,
+                     int32_t& width, int32_t& height, FontEngine& engine) {
+  if (screenPpi <= 0) screenPpi = DefaultScreenPpi;
+  // The text is rendered as if the font were 72 points high on a device of
+  // `resolution` dpi; the size in whole points truncates, so the em can come
+  // out a little under `resolution` pixels. The writers scale by resolution.
+  const FontRun run(font, PointsToPixels(CaptureFontSize(resolution, screenPpi), screenPpi), engine);
+
+  const int left = LeftOverhang(run, text);
+  const int right = RightOverhang(run, text);
+  int32_t extent = 0;
+  run.TextExtent(text, extent, height);
+  width = right + left + extent;
+
+  MeasuringSurface surface;
+  surface.BeginPath();
+  run.DrawText(surface, left, 0, text);
+  surface.EndPath();
+  path.LoadFromCanvas(surface);
+}
+
+// Rounds to the nearest whole number, halves to the even neighbour.
+static int RoundEven(double v) { return static_cast<int>(std::nearbyint(v)); }
+
+int LeftOverhang(const FontRun& font, std::string_view text) {
+  const uint32_t code = FirstCharCode(text);
+  if (code == 0) return 0;
+  const double a = font.CharWidths(code).A;
+  return a >= 0 ? 0 : -RoundEven(a);
+}
+
+int RightOverhang(const FontRun& font, std::string_view text) {
+  const uint32_t code = LastCharCode(text);
+  if (code == 0) return 0;
+  const double c = font.CharWidths(code).C;
+  return c >= 0 ? 0 : -RoundEven(c);
+}
+
+}  // namespace glyphor

@@ -1,0 +1,120 @@
+#include "core/outline/glyph_outline.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/outline/layout.h"
+#include "core/outline/path_record.h"
+
+namespace glyphor {
+
+namespace {
+
+struct Point2 {
+  double x, y;
+};
+
+TPoint Round(Point2 p) {
+  return {static_cast<int32_t>(std::lround(p.x)), static_cast<int32_t>(std::lround(p.y))};
+}
+
+// Collects one contour in whole pixels, so that a final line back to the
+// start can be left to the close flag.
+class ContourWriter {
+ public:
+  explicit ContourWriter(TCanvas& canvas) : canvas_(canvas) {}
+
+  void Move(TPoint p) {
+    Flush();
+    start_ = p;
+    open_ = true;
+  }
+  void Line(TPoint p) { segs_.push_back({PT_LINETO, {p}}); }
+  void Bezier(TPoint c1, TPoint c2, TPoint p) { segs_.push_back({PT_BEZIERTO, {c1, c2, p}}); }
+
+  void Flush() {
+    if (!open_) return;
+    open_ = false;
+    if (!segs_.empty() && segs_.back().kind == PT_LINETO && segs_.back().pts[0] == start_) segs_.pop_back();
+    if (segs_.empty()) return;
+    canvas_.MoveTo(start_);
+    for (const auto& s : segs_) {
+      if (s.kind == PT_LINETO)
+        canvas_.LineTo(s.pts[0]);
+      else
+        canvas_.PolyBezierTo(s.pts, 3);
+    }
+    canvas_.CloseFigure();
+    segs_.clear();
+  }
+
+ private:
+  struct Seg {
+    uint8_t kind;
+    TPoint pts[3];
+  };
+  TCanvas& canvas_;
+  TPoint start_;
+  bool open_ = false;
+  std::vector<Seg> segs_;
+};
+
+void EmitGlyph(ContourWriter& out, const GlyphOutline& g, double s, double ox, double oy) {
+  auto at = [&](size_t k) { return Point2{ox + g.xy[k] * s, oy - g.xy[k + 1] * s}; };
+  Point2 current{ox, oy};
+  size_t k = 0;
+  for (Op op : g.ops) {
+    switch (op) {
+      case Op::Move:
+        current = at(k);
+        out.Move(Round(current));
+        k += 2;
+        break;
+      case Op::Line:
+        current = at(k);
+        out.Line(Round(current));
+        k += 2;
+        break;
+      case Op::Conic: {
+        // A quadratic segment raised exactly to a cubic one.
+        const Point2 q = at(k), p = at(k + 2);
+        const Point2 c1{current.x + 2.0 / 3 * (q.x - current.x), current.y + 2.0 / 3 * (q.y - current.y)};
+        const Point2 c2{p.x + 2.0 / 3 * (q.x - p.x), p.y + 2.0 / 3 * (q.y - p.y)};
+        out.Bezier(Round(c1), Round(c2), Round(p));
+        current = p;
+        k += 4;
+        break;
+      }
+      case Op::Cubic: {
+        const Point2 c1 = at(k), c2 = at(k + 2), p = at(k + 4);
+        out.Bezier(Round(c1), Round(c2), Round(p));
+        current = p;
+        k += 6;
+        break;
+      }
+    }
+  }
+  out.Flush();
+}
+
+}  // namespace
+
+void EmitGlyphs(TCanvas& canvas, const std::vector<PlacedGlyph>& glyphs, int em, double x, double baseline) {
+  ContourWriter out(canvas);
+  for (const PlacedGlyph& pg : glyphs) {
+    const double s = static_cast<double>(em) / pg.face->Upem();
+    EmitGlyph(out, pg.face->Outline(pg.gid), s, x + pg.x, baseline + pg.y);
+  }
+}
+
+void EmitBar(TCanvas& canvas, int32_t x0, int32_t x1, double top, double thickness) {
+  const int32_t t = static_cast<int32_t>(std::lround(top));
+  const int32_t b = t + std::max<int32_t>(1, static_cast<int32_t>(std::lround(thickness)));
+  canvas.MoveTo({x0, t});
+  canvas.LineTo({x1, t});
+  canvas.LineTo({x1, b});
+  canvas.LineTo({x0, b});
+  canvas.CloseFigure();
+}
+
+}  // namespace glyphor

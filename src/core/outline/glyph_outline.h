@@ -1,0 +1,23 @@
+// Outline emission: placed glyphs and text decorations drawn into a
+// surface's path bracket in whole pixels, quadratic segments raised to cubic.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/outline/canvas.h"
+#include "core/outline/face.h"
+
+namespace glyphor {
+
+struct PlacedGlyph;
+
+// Draws each glyph's contours, closed, with the line's origin at x and its
+// baseline at y (pixels, y down). `em` is the em size in pixels.
+void EmitGlyphs(TCanvas& canvas, const std::vector<PlacedGlyph>& glyphs, int em, double x, double baseline);
+
+// A closed rectangle from x0 to x1 whose top edge is `top` pixels down and
+// which is `thickness` pixels thick (at least 1): an underline or strike-out.
+void EmitBar(TCanvas& canvas, int32_t x0, int32_t x1, double top, double thickness);
+
+}  // namespace glyphor

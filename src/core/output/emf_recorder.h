@@ -1,0 +1,130 @@
+// EmfRecorder: a drawing surface that records an enhanced metafile ([MS-EMF])
+// in memory, with a 96-dpi screen as its reference device. It writes exactly
+// one record per call; Close() adds EMR_EOF and completes the header.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "core/outline/canvas.h"
+
+namespace glyphor {
+
+// [MS-EMF] record types the recorder writes.
+enum EmrType : uint32_t {
+  EMR_HEADER = 1, EMR_POLYBEZIERTO = 5, EMR_SETWINDOWORGEX = 10, EMR_EOF = 14,
+  EMR_SETMAPMODE = 17, EMR_MOVETOEX = 27, EMR_SELECTOBJECT = 37,
+  EMR_CREATEBRUSHINDIRECT = 39, EMR_DELETEOBJECT = 40, EMR_LINETO = 54,
+  EMR_SETMITERLIMIT = 58, EMR_BEGINPATH = 59, EMR_ENDPATH = 60, EMR_CLOSEFIGURE = 61,
+  EMR_FILLPATH = 62, EMR_STROKEANDFILLPATH = 63, EMR_POLYBEZIERTO16 = 88,
+  EMR_EXTCREATEPEN = 95,
+};
+
+inline constexpr uint32_t MM_TEXT = 1, MM_HIMETRIC = 3;
+
+// Logical units per inch of the metric and English mapping modes; 0 where a
+// logical unit is one device pixel (MM_TEXT and the scalable modes).
+constexpr int64_t LogicalUnitsPerInch(uint32_t mapMode) {
+  switch (mapMode) {
+    case 2: return 254;   // MM_LOMETRIC
+    case 3: return 2540;  // MM_HIMETRIC
+    case 4: return 100;   // MM_LOENGLISH
+    case 5: return 1000;  // MM_HIENGLISH
+    case 6: return 1440;  // MM_TWIPS
+    default: return 0;
+  }
+}
+
+// Pen style bits and brush styles ([MS-WMF] PenStyle, BrushStyle).
+inline constexpr uint32_t PS_SOLID = 0, PS_NULL = 5, PS_ENDCAP_FLAT = 0x200,
+                          PS_JOIN_ROUND = 0, PS_JOIN_BEVEL = 0x1000, PS_JOIN_MITER = 0x2000,
+                          PS_JOIN_MASK = 0xF000, PS_GEOMETRIC = 0x10000;
+inline constexpr uint32_t BS_SOLID = 0, BS_NULL = 1;
+
+// Stock objects, as they stand in EMR_SELECTOBJECT.
+inline constexpr TObjectHandle StockWhiteBrush = 0x80000000, StockNullBrush = 0x80000005,
+                               StockBlackPen = 0x80000007, StockNullPen = 0x80000008;
+
+// The reference screen: 1920 x 1080 pixels at 96 pixels per inch.
+inline constexpr int32_t RefScreenPixelsX = 1920, RefScreenPixelsY = 1080;
+inline constexpr int32_t RefScreenMillimetersX = 508, RefScreenMillimetersY = 286;
+inline constexpr int32_t RefScreenMicrometersX = 508000, RefScreenMicrometersY = 285750;
+inline constexpr int32_t RefScreenPpi = 96;
+
+inline constexpr uint32_t EmfHeaderSize = 108;
+
+class EmfRecorder : public TCanvas {
+ public:
+  // Frame (0, 0, width, height) in 0.01 mm; a width or height of 0 takes the
+  // reference screen's. Writes EMR_HEADER.
+  EmfRecorder(int32_t frameWidth, int32_t frameHeight);
+
+  int32_t FrameWidth() const { return frameWidth_; }
+  int32_t FrameHeight() const { return frameHeight_; }
+
+  void SetMapMode(uint32_t mode);     // EMR_SETMAPMODE
+  void SetWindowOrg(TPoint origin);   // EMR_SETWINDOWORGEX
+
+  void BeginPath() override;
+  void EndPath() override;
+  int GetPath(TPoint* points, uint8_t* types, int count) override;
+  void MoveTo(TPoint p) override;
+  void LineTo(TPoint p) override;
+  void PolyBezierTo(const TPoint* points, int count) override;
+  void CloseFigure() override;
+  void FillPath() override;
+  void StrokeAndFillPath() override;
+  TObjectHandle CreatePen(const TPenSpec& pen) override;
+  TObjectHandle CreateBrush(const TBrushSpec& brush) override;
+  TObjectHandle SelectObject(TObjectHandle object) override;
+  void DeleteObject(TObjectHandle object) override;
+  void SetMiterLimit(float limit) override;
+
+  // Writes EMR_EOF, completes the header and hands out the whole metafile.
+  // Nothing can be recorded afterwards. Throws EOutOfResources when the
+  // metafile has outgrown the 32-bit sizes of its header.
+  std::vector<uint8_t> Close();
+
+ private:
+  struct Rect {
+    int64_t Left = 0, Top = 0, Right = -1, Bottom = -1;
+    bool Empty() const { return Right < Left || Bottom < Top; }
+  };
+  enum class ObjectKind : uint8_t { None, Pen, Brush };
+
+  size_t BeginRecord(uint32_t type);
+  void EndRecord(size_t start);
+  void Put32(uint32_t v);
+  void PutRect(const Rect& r);
+  void SimpleRecord(uint32_t type);
+  void RecordWithValue(uint32_t type, uint32_t value);
+  void AddPathPoint(TPoint p, uint8_t type);
+  Rect DeviceBounds(const std::vector<TPoint>& points, int64_t reach) const;
+  int64_t StrokeReach() const;
+  void AddToBounds(const Rect& r);
+  void DrawPath(uint32_t type, bool stroke);
+  uint32_t NewHandle(ObjectKind kind);
+  ObjectKind KindOf(TObjectHandle object) const;
+
+  std::vector<uint8_t> bytes_;
+  uint32_t records_ = 0;
+  bool closed_ = false;
+  int32_t frameWidth_, frameHeight_;
+  Rect bounds_;  // device pixels, inclusive-inclusive
+
+  uint32_t mapMode_ = MM_TEXT;
+  TPoint windowOrg_;
+  TPoint position_;
+
+  std::vector<ObjectKind> handles_{ObjectKind::None};  // index 0 is the metafile itself
+  std::vector<TPenSpec> pens_{TPenSpec{}};
+  TObjectHandle pen_ = StockBlackPen, brush_ = StockWhiteBrush;
+  float miterLimit_ = 10.0f;
+
+  bool inPath_ = false, havePath_ = false;
+  std::vector<TPoint> pathPoints_;
+  std::vector<uint8_t> pathTypes_;
+};
+
+}  // namespace glyphor

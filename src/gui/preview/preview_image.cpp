@@ -1,0 +1,41 @@
+#include "gui/preview/preview_image.h"
+
+#include <climits>
+
+#include <QPainter>
+#include <QtGlobal>
+
+#include "core/platform/errors.h"
+#include "gui/preview/preview_player.h"
+
+namespace glyphor {
+namespace {
+
+// Beyond this many pixels (1 GiB at 32 bits a pixel) the preview is refused
+// before the allocation is tried: a failed huge allocation may not fail
+// cleanly on an overcommitting system.
+constexpr int64_t kMaxPreviewPixels = int64_t(1) << 28;
+
+}  // namespace
+
+PreviewExtent PreviewSize(const MetafilePicture& pic, int screenPpi) {
+  return {int64_t(pic.FrameWidth) * screenPpi / 2540, int64_t(pic.FrameHeight) * screenPpi / 2540};
+}
+
+QImage RenderPreview(const MetafilePicture& pic, int screenPpi) {
+  PreviewExtent size = PreviewSize(pic, screenPpi);
+  if (size.Width <= 0 || size.Height <= 0) return QImage();
+  if (size.Width > INT_MAX || size.Height > INT_MAX || size.Width * size.Height > kMaxPreviewPixels)
+    throw EOutOfResources();
+  QImage image(int(size.Width), int(size.Height), QImage::Format_RGB32);
+  if (image.isNull()) throw EOutOfResources();
+  image.fill(Qt::white);
+  // Not antialiased: the platform's playback is not either, and a long line
+  // of text would take several times longer.
+  QPainter painter(&image);
+  PlayResult played = PlayMetafile(pic.Bytes, painter, image.rect());
+  if (!played.Ok) qWarning("glyphor: preview not drawn: %s", played.Error.c_str());
+  return image;
+}
+
+}  // namespace glyphor

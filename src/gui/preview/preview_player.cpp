@@ -1,0 +1,516 @@
+#include "gui/preview/preview_player.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include <QPainterPath>
+
+namespace glyphor {
+namespace {
+
+// Record types, [MS-EMF] 2.1.1.
+enum : uint32_t {
+  EMR_HEADER = 1, EMR_POLYBEZIERTO = 5, EMR_SETWINDOWORGEX = 10, EMR_EOF = 14,
+  EMR_SETMAPMODE = 17, EMR_SETPOLYFILLMODE = 19, EMR_MOVETOEX = 27, EMR_SELECTOBJECT = 37,
+  EMR_CREATEPEN = 38, EMR_CREATEBRUSHINDIRECT = 39, EMR_DELETEOBJECT = 40, EMR_LINETO = 54,
+  EMR_SETMITERLIMIT = 58, EMR_BEGINPATH = 59, EMR_ENDPATH = 60, EMR_CLOSEFIGURE = 61,
+  EMR_FILLPATH = 62, EMR_STROKEANDFILLPATH = 63, EMR_POLYBEZIERTO16 = 88, EMR_EXTCREATEPEN = 95,
+};
+
+constexpr uint32_t kEmfSignature = 0x464D4520;  // " EMF"
+constexpr uint32_t kHeaderMinSize = 88;
+constexpr uint32_t kStockObject = 0x80000000;
+enum : uint32_t {
+  WHITE_BRUSH = 0, LTGRAY_BRUSH, GRAY_BRUSH, DKGRAY_BRUSH, BLACK_BRUSH, NULL_BRUSH,
+  WHITE_PEN, BLACK_PEN, NULL_PEN, OEM_FIXED_FONT = 10, DC_PEN = 19,
+};
+
+constexpr uint32_t PS_STYLE_MASK = 0xF, PS_NULL = 5;
+constexpr uint32_t PS_ENDCAP_MASK = 0xF00, PS_ENDCAP_SQUARE = 0x100, PS_ENDCAP_FLAT = 0x200;
+constexpr uint32_t PS_JOIN_MASK = 0xF000, PS_JOIN_BEVEL = 0x1000, PS_JOIN_MITER = 0x2000;
+constexpr uint32_t PS_GEOMETRIC = 0x10000;
+constexpr uint32_t BS_NULL = 1;
+constexpr uint32_t MM_TEXT = 1, MM_TWIPS = 6;
+constexpr uint32_t ALTERNATE = 1, WINDING = 2;
+
+struct Malformed {
+  std::string What;
+};
+
+uint32_t ReadU32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+// One record's bytes; every read is checked against the record's own size.
+class Record {
+ public:
+  Record(const uint8_t* data, uint32_t size) : data_(data), size_(size) {}
+  uint32_t Type() const { return ReadU32(data_); }
+  uint32_t Size() const { return size_; }
+  void Require(uint64_t bytes) const {
+    if (bytes > size_) throw Malformed{"record too short"};
+  }
+  uint32_t U32(uint32_t offset) const {
+    Require(uint64_t(offset) + 4);
+    return ReadU32(data_ + offset);
+  }
+  int32_t I32(uint32_t offset) const { return static_cast<int32_t>(U32(offset)); }
+  int16_t I16(uint32_t offset) const {
+    Require(uint64_t(offset) + 2);
+    return static_cast<int16_t>(data_[offset] | data_[offset + 1] << 8);
+  }
+
+ private:
+  const uint8_t* data_;
+  uint32_t size_;
+};
+
+struct PenObject {
+  bool Null = false;
+  bool Geometric = false;  // cosmetic pens are one pixel wide whatever the transform
+  uint32_t Style = 0;      // PS_* word
+  double Width = 0;        // logical units
+  QColor Color = Qt::black;
+};
+
+struct BrushObject {
+  bool Null = false;
+  QColor Color = Qt::white;
+};
+
+struct GdiObject {
+  enum class Kind { Empty, Pen, Brush } Kind = Kind::Empty;
+  PenObject Pen;
+  BrushObject Brush;
+};
+
+QColor FromColorRef(uint32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+
+Qt::PenStyle DashStyle(uint32_t style) {
+  switch (style & PS_STYLE_MASK) {
+    case 1: return Qt::DashLine;
+    case 2: return Qt::DotLine;
+    case 3: return Qt::DashDotLine;
+    case 4: return Qt::DashDotDotLine;
+    default: return Qt::SolidLine;
+  }
+}
+
+Qt::PenCapStyle CapStyle(uint32_t style) {
+  switch (style & PS_ENDCAP_MASK) {
+    case PS_ENDCAP_SQUARE: return Qt::SquareCap;
+    case PS_ENDCAP_FLAT: return Qt::FlatCap;
+    default: return Qt::RoundCap;
+  }
+}
+
+Qt::PenJoinStyle JoinStyle(uint32_t style) {
+  switch (style & PS_JOIN_MASK) {
+    case PS_JOIN_BEVEL: return Qt::BevelJoin;
+    // Qt's plain miter join cuts a too long miter at the limit; the platform
+    // bevels it, as SVG does.
+    case PS_JOIN_MITER: return Qt::SvgMiterJoin;
+    default: return Qt::RoundJoin;
+  }
+}
+
+// Qt's antialiasing rasterizer walks the whole outline once for every band of
+// rows, and splits the bands thinner while a row holds more cells than its
+// pool: a line of text some thousand pixels wide then takes seconds. Drawn
+// in columns, each with the figures that reach into it, it takes
+// milliseconds, and every pixel comes out as before (the columns share no
+// pixel, and a figure that does not reach a column adds nothing to it).
+constexpr double kColumnWidth = 512;
+
+std::vector<QPainterPath> SplitFigures(const QPainterPath& path) {
+  std::vector<QPainterPath> figures;
+  for (int i = 0; i < path.elementCount(); ++i) {
+    const QPainterPath::Element& e = path.elementAt(i);
+    if (e.isMoveTo() || figures.empty()) {
+      figures.emplace_back(QPointF(e));
+    } else if (e.isLineTo()) {
+      figures.back().lineTo(e);
+    } else if (e.isCurveTo() && i + 2 < path.elementCount()) {
+      figures.back().cubicTo(e, path.elementAt(i + 1), path.elementAt(i + 2));
+      i += 2;
+    }
+  }
+  return figures;
+}
+
+// Draws `path` with the painter's pen and brush; the painter maps its
+// coordinates to the device's pixels unchanged.
+void DrawInColumns(QPainter& painter, const QPainterPath& path, double reach) {
+  std::vector<QPainterPath> figures = SplitFigures(path);
+  std::vector<std::pair<double, double>> spans;
+  for (const QPainterPath& f : figures) {
+    QRectF box = f.controlPointRect();
+    spans.emplace_back(box.left() - reach, box.right() + reach);
+  }
+  QRectF bounds = path.controlPointRect();
+  int width = painter.device()->width(), height = painter.device()->height();
+  int first = int(std::clamp(std::floor(bounds.left() - reach), 0.0, double(width)));
+  int last = int(std::clamp(std::ceil(bounds.right() + reach), 0.0, double(width)));
+  Qt::ClipOperation clip = painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip;
+  for (int x = first; x < last; x += int(kColumnWidth)) {
+    QPainterPath part;
+    part.setFillRule(path.fillRule());
+    for (size_t i = 0; i < figures.size(); ++i)
+      if (spans[i].second >= x && spans[i].first <= x + kColumnWidth) part.addPath(figures[i]);
+    if (part.isEmpty()) continue;
+    painter.save();
+    painter.setClipRect(QRect(x, 0, int(kColumnWidth), height), clip);
+    painter.drawPath(part);
+    painter.restore();
+  }
+}
+
+// Runs the records of one metafile. Without a painter it only checks them,
+// so that a malformed metafile is refused before anything is drawn.
+class Interpreter {
+ public:
+  Interpreter(const std::vector<uint8_t>& emf, QRectF target, QPainter* painter)
+      : data_(emf.data()), size_(emf.size()), target_(target), painter_(painter) {}
+
+  void Run();
+
+ private:
+  void ReadHeader(const Record& r);
+  void Dispatch(const Record& r);
+  void SetMapMode(uint32_t mode);
+  void CreatePen(const Record& r);
+  void CreateExtPen(const Record& r);
+  void CreateBrush(const Record& r);
+  GdiObject& Slot(uint32_t index);
+  void SelectObject(uint32_t index);
+  void SelectStock(uint32_t index);
+  void DeleteObject(uint32_t index);
+  void MoveTo(int64_t x, int64_t y);
+  void LineTo(int64_t x, int64_t y);
+  void PolyBezierTo(const Record& r, bool sixteenBit);
+  void StartFigure();
+  void UsePath(bool stroke);
+  QPointF Map(int64_t x, int64_t y) const;
+  QPen MakePen() const;
+  void Draw(const QPainterPath& path, const QPen& pen, const QBrush& brush);
+
+  const uint8_t* data_;
+  size_t size_;
+  QRectF target_;
+  QPainter* painter_;
+
+  // Frame of the picture (0.01 mm) and the reference device, from the header.
+  double frameLeft_ = 0, frameTop_ = 0, scaleX_ = 1, scaleY_ = 1;
+  double deviceUnitX_ = 2540.0 / 96, deviceUnitY_ = 2540.0 / 96;
+  // Logical units in 0.01 mm along x and y (y negative for upward modes).
+  double unitX_ = 2540.0 / 96, unitY_ = 2540.0 / 96;
+  int64_t originX_ = 0, originY_ = 0;
+
+  std::vector<GdiObject> handles_;
+  PenObject pen_;
+  BrushObject brush_;
+  double miterLimit_ = 10;  // the device context's default
+  Qt::FillRule fillRule_ = Qt::OddEvenFill;
+
+  int64_t curX_ = 0, curY_ = 0;
+  QPainterPath path_;
+  bool inPath_ = false, pathReady_ = false, figureOpen_ = false;
+};
+
+void Interpreter::Run() {
+  size_t end = size_, offset = 0;
+  try {
+    if (size_ < 8) throw Malformed{"no header record"};
+    for (;;) {
+      if (end - offset < 8) throw Malformed{"no end-of-file record"};
+      uint32_t size = ReadU32(data_ + offset + 4);
+      if (size < 8 || size % 4 != 0 || size > end - offset) throw Malformed{"bad record size"};
+      Record r(data_ + offset, size);
+      if (offset == 0) {
+        ReadHeader(r);
+        end = std::min<size_t>(end, r.U32(48));
+      } else if (r.Type() == EMR_EOF) {
+        return;
+      } else {
+        Dispatch(r);
+      }
+      offset += size;
+    }
+  } catch (const Malformed& m) {
+    throw Malformed{m.What + " (record at byte " + std::to_string(offset) + ")"};
+  }
+}
+
+void Interpreter::ReadHeader(const Record& r) {
+  if (r.Type() != EMR_HEADER || r.Size() < kHeaderMinSize || r.U32(40) != kEmfSignature)
+    throw Malformed{"not an enhanced metafile"};
+  uint32_t bytes = r.U32(48);
+  if (bytes > size_) throw Malformed{"metafile shorter than its header says"};
+  if (bytes < r.Size()) throw Malformed{"bad metafile size"};
+  int64_t left = r.I32(24), top = r.I32(28), right = r.I32(32), bottom = r.I32(36);
+  if (right <= left || bottom <= top) throw Malformed{"empty frame"};
+  frameLeft_ = double(left);
+  frameTop_ = double(top);
+  scaleX_ = target_.width() / double(right - left);
+  scaleY_ = target_.height() / double(bottom - top);
+  handles_.resize(uint16_t(r.U32(56)));
+  int32_t devX = r.I32(72), devY = r.I32(76), mmX = r.I32(80), mmY = r.I32(84);
+  if (devX > 0 && devY > 0 && mmX > 0 && mmY > 0) {
+    deviceUnitX_ = mmX * 100.0 / devX;
+    deviceUnitY_ = mmY * 100.0 / devY;
+  }
+  SetMapMode(MM_TEXT);
+}
+
+void Interpreter::Dispatch(const Record& r) {
+  switch (r.Type()) {
+    case EMR_HEADER: throw Malformed{"second header record"};
+    case EMR_SETMAPMODE: SetMapMode(r.U32(8)); break;
+    case EMR_SETWINDOWORGEX: originX_ = r.I32(8); originY_ = r.I32(12); break;
+    case EMR_SETPOLYFILLMODE: {
+      uint32_t mode = r.U32(8);
+      if (mode == ALTERNATE || mode == WINDING)
+        fillRule_ = mode == WINDING ? Qt::WindingFill : Qt::OddEvenFill;
+      break;
+    }
+    case EMR_SETMITERLIMIT: {
+      // Written as a float, as the platform's own header declares the field.
+      uint32_t bits = r.U32(8);
+      float limit;
+      std::memcpy(&limit, &bits, sizeof limit);
+      if (limit >= 1) miterLimit_ = std::min(double(limit), 1e6);  // NaN fails the test too
+      break;
+    }
+    case EMR_CREATEPEN: CreatePen(r); break;
+    case EMR_EXTCREATEPEN: CreateExtPen(r); break;
+    case EMR_CREATEBRUSHINDIRECT: CreateBrush(r); break;
+    case EMR_SELECTOBJECT: SelectObject(r.U32(8)); break;
+    case EMR_DELETEOBJECT: DeleteObject(r.U32(8)); break;
+    case EMR_MOVETOEX: MoveTo(r.I32(8), r.I32(12)); break;
+    case EMR_LINETO: LineTo(r.I32(8), r.I32(12)); break;
+    case EMR_POLYBEZIERTO: PolyBezierTo(r, false); break;
+    case EMR_POLYBEZIERTO16: PolyBezierTo(r, true); break;
+    case EMR_BEGINPATH:
+      path_ = QPainterPath();
+      inPath_ = true;
+      pathReady_ = figureOpen_ = false;
+      break;
+    case EMR_ENDPATH:
+      if (inPath_) pathReady_ = true;
+      inPath_ = false;
+      break;
+    case EMR_CLOSEFIGURE:
+      if (inPath_ && figureOpen_) path_.closeSubpath();
+      figureOpen_ = false;
+      break;
+    case EMR_FILLPATH: UsePath(false); break;
+    case EMR_STROKEANDFILLPATH: UsePath(true); break;
+    default: break;  // state the picture never uses: skipped by its size
+  }
+}
+
+void Interpreter::SetMapMode(uint32_t mode) {
+  // 0.01 mm per logical unit of the fixed-scale modes MM_LOMETRIC..MM_TWIPS.
+  static constexpr double kUnits[] = {10, 1, 25.4, 2.54, 2540.0 / 1440};
+  if (mode == MM_TEXT) {
+    unitX_ = deviceUnitX_;
+    unitY_ = deviceUnitY_;
+  } else if (mode > MM_TEXT && mode <= MM_TWIPS) {
+    unitX_ = kUnits[mode - 2];
+    unitY_ = -kUnits[mode - 2];
+  } else {
+    throw Malformed{"unsupported mapping mode " + std::to_string(mode)};
+  }
+}
+
+GdiObject& Interpreter::Slot(uint32_t index) {
+  if (index == 0 || index >= handles_.size()) throw Malformed{"bad object handle"};
+  return handles_[index];
+}
+
+// EMR_CREATEPEN: an old-style pen; wider than nothing it is geometric with
+// round caps and joins.
+void Interpreter::CreatePen(const Record& r) {
+  r.Require(28);
+  GdiObject& o = Slot(r.U32(8));
+  o = GdiObject{GdiObject::Kind::Pen, {}, {}};
+  uint32_t style = r.U32(12);
+  o.Pen.Null = (style & PS_STYLE_MASK) == PS_NULL;
+  o.Pen.Style = style & PS_STYLE_MASK;
+  o.Pen.Width = r.I32(16);
+  o.Pen.Geometric = o.Pen.Width > 0;
+  o.Pen.Color = FromColorRef(r.U32(24));
+}
+
+void Interpreter::CreateExtPen(const Record& r) {
+  r.Require(52);
+  uint64_t styleEntries = r.U32(48);
+  r.Require(52 + styleEntries * 4);
+  GdiObject& o = Slot(r.U32(8));
+  o = GdiObject{GdiObject::Kind::Pen, {}, {}};
+  uint32_t style = r.U32(28);
+  o.Pen.Style = style;
+  o.Pen.Geometric = (style & PS_GEOMETRIC) != 0;
+  o.Pen.Width = r.U32(32);
+  o.Pen.Null = (style & PS_STYLE_MASK) == PS_NULL || r.U32(36) == BS_NULL;
+  o.Pen.Color = FromColorRef(r.U32(40));
+}
+
+void Interpreter::CreateBrush(const Record& r) {
+  r.Require(24);
+  GdiObject& o = Slot(r.U32(8));
+  o = GdiObject{GdiObject::Kind::Brush, {}, {}};
+  // Hatched and pattern brushes are shown in their colour.
+  o.Brush.Null = r.U32(12) == BS_NULL;
+  o.Brush.Color = FromColorRef(r.U32(16));
+}
+
+void Interpreter::SelectObject(uint32_t index) {
+  if (index & kStockObject) return SelectStock(index & ~kStockObject);
+  GdiObject& o = Slot(index);
+  if (o.Kind == GdiObject::Kind::Empty) throw Malformed{"selected object does not exist"};
+  if (o.Kind == GdiObject::Kind::Pen) pen_ = o.Pen;
+  if (o.Kind == GdiObject::Kind::Brush) brush_ = o.Brush;
+}
+
+void Interpreter::SelectStock(uint32_t index) {
+  static const int kGrays[] = {255, 192, 128, 64, 0};
+  if (index <= BLACK_BRUSH) {
+    brush_ = BrushObject{false, QColor(kGrays[index], kGrays[index], kGrays[index])};
+  } else if (index == NULL_BRUSH) {
+    brush_ = BrushObject{true, Qt::white};
+  } else if (index == WHITE_PEN || index == BLACK_PEN || index == NULL_PEN) {
+    pen_ = PenObject{};
+    pen_.Null = index == NULL_PEN;
+    pen_.Color = index == WHITE_PEN ? Qt::white : Qt::black;
+  } else if (index < OEM_FIXED_FONT || index > DC_PEN) {
+    throw Malformed{"unknown stock object"};
+  }  // stock fonts and the palette do not change the drawing
+}
+
+void Interpreter::DeleteObject(uint32_t index) {
+  if (index & kStockObject) return;  // stock objects are never deleted
+  GdiObject& o = Slot(index);
+  if (o.Kind == GdiObject::Kind::Empty) throw Malformed{"deleted object does not exist"};
+  o = GdiObject{};  // a selected object stays in use: the selection holds a copy
+}
+
+void Interpreter::MoveTo(int64_t x, int64_t y) {
+  curX_ = x;
+  curY_ = y;
+  figureOpen_ = false;
+}
+
+void Interpreter::StartFigure() {
+  if (!figureOpen_) path_.moveTo(Map(curX_, curY_));
+  figureOpen_ = true;
+}
+
+void Interpreter::LineTo(int64_t x, int64_t y) {
+  if (inPath_) {
+    StartFigure();
+    path_.lineTo(Map(x, y));
+  } else {
+    QPainterPath line(Map(curX_, curY_));
+    line.lineTo(Map(x, y));
+    Draw(line, MakePen(), Qt::NoBrush);
+  }
+  curX_ = x;
+  curY_ = y;
+}
+
+// EMR_POLYBEZIERTO and EMR_POLYBEZIERTO16: bounds, count, then the points.
+void Interpreter::PolyBezierTo(const Record& r, bool sixteenBit) {
+  uint64_t count = r.U32(24), pointSize = sixteenBit ? 4 : 8;
+  r.Require(28 + count * pointSize);
+  if (count % 3 != 0) throw Malformed{"Bezier point count not a multiple of 3"};
+  auto point = [&](uint32_t i, int64_t& x, int64_t& y) {
+    uint32_t at = 28 + i * uint32_t(pointSize);
+    x = sixteenBit ? r.I16(at) : r.I32(at);
+    y = sixteenBit ? r.I16(at + 2) : r.I32(at + 4);
+  };
+  QPainterPath loose;
+  QPainterPath& into = inPath_ ? path_ : loose;
+  if (inPath_) StartFigure(); else loose.moveTo(Map(curX_, curY_));
+  for (uint32_t i = 0; i < count; i += 3) {
+    int64_t x1, y1, x2, y2, x3, y3;
+    point(i, x1, y1);
+    point(i + 1, x2, y2);
+    point(i + 2, x3, y3);
+    into.cubicTo(Map(x1, y1), Map(x2, y2), Map(x3, y3));
+    curX_ = x3;
+    curY_ = y3;
+  }
+  if (!inPath_ && count > 0) Draw(loose, MakePen(), Qt::NoBrush);
+}
+
+// EMR_FILLPATH and EMR_STROKEANDFILLPATH: fill, then stroke; the path is
+// used up. Without a closed path bracket the platform's call fails and
+// draws nothing.
+void Interpreter::UsePath(bool stroke) {
+  if (!pathReady_) return;
+  path_.setFillRule(fillRule_);
+  QBrush brush = brush_.Null ? QBrush(Qt::NoBrush) : QBrush(brush_.Color);
+  Draw(path_, stroke ? MakePen() : QPen(Qt::NoPen), brush);
+  path_ = QPainterPath();
+  pathReady_ = false;
+}
+
+QPointF Interpreter::Map(int64_t x, int64_t y) const {
+  double px = double(x - originX_) * unitX_, py = double(y - originY_) * unitY_;
+  return {target_.x() + (px - frameLeft_) * scaleX_, target_.y() + (py - frameTop_) * scaleY_};
+}
+
+QPen Interpreter::MakePen() const {
+  if (pen_.Null) return QPen(Qt::NoPen);
+  double scale = (std::abs(unitX_ * scaleX_) + std::abs(unitY_ * scaleY_)) / 2;
+  // A geometric pen thinner than a pixel, width 0 included, still draws one
+  // pixel wide, as on the platform.
+  double width = pen_.Geometric ? std::max(1.0, pen_.Width * scale) : 1.0;
+  QPen pen(QBrush(pen_.Color), width, DashStyle(pen_.Style), CapStyle(pen_.Style),
+           JoinStyle(pen_.Style));
+  pen.setMiterLimit(miterLimit_);
+  return pen;
+}
+
+void Interpreter::Draw(const QPainterPath& path, const QPen& pen, const QBrush& brush) {
+  if (!painter_ || (pen.style() == Qt::NoPen && brush.style() == Qt::NoBrush)) return;
+  painter_->setPen(pen);
+  painter_->setBrush(brush);
+  QRectF bounds = path.controlPointRect();
+  bool pixelSpace = painter_->combinedTransform().type() == QTransform::TxNone;
+  if (!pixelSpace || bounds.width() <= 2 * kColumnWidth) return painter_->drawPath(path);
+  // How far a stroke may reach beyond its figure: a miter up to the limit
+  // times the half width, a square cap the half diagonal; one more pixel for
+  // the antialiasing.
+  double reach = pen.style() == Qt::NoPen ? 1 : pen.widthF() / 2 * std::max(miterLimit_, 1.5) + 1;
+  DrawInColumns(*painter_, path, reach);
+}
+
+class PainterStateGuard {
+ public:
+  explicit PainterStateGuard(QPainter& p) : p_(p) { p_.save(); }
+  ~PainterStateGuard() { p_.restore(); }
+  PainterStateGuard(const PainterStateGuard&) = delete;
+  PainterStateGuard& operator=(const PainterStateGuard&) = delete;
+
+ private:
+  QPainter& p_;
+};
+
+}  // namespace
+
+PlayResult PlayMetafile(const std::vector<uint8_t>& emf, QPainter& painter, QRect target) {
+  QRectF area(target.x(), target.y(), target.width(), target.height());
+  try {
+    Interpreter(emf, area, nullptr).Run();
+  } catch (const Malformed& m) {
+    return {false, m.What};
+  }
+  PainterStateGuard guard(painter);
+  Interpreter(emf, area, &painter).Run();
+  return {};
+}
+
+}  // namespace glyphor

@@ -1,0 +1,394 @@
+#include "gui/window/form.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <iterator>
+#include <exception>
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QTabWidget>
+
+#include "core/platform/errors.h"
+#include "core/settings/settings_io.h"
+#include "core/settings/settings_location.h"
+#include "core/platform/special_folders.h"
+#include "gui/window/form_widgets.h"
+#include "gui/window/qt_colors.h"
+#include "gui/window/save_dialog.h"
+
+namespace glyphor {
+
+TForm1::TForm1(int screenPpi, TFormServices& services, std::string settingsPath, QWidget* parent)
+    : QWidget(parent), ppi_(screenPpi), services_(services), settingsPath_(std::move(settingsPath)),
+      settings_(screenPpi) {
+  CreateControls();
+  ShowMemoFont();
+  ShowFillColor();
+  ShowStrokeColor();
+  BindControls();
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    move(area.x() + (area.width() - kDesignFrameWidth) / 2, area.y() + (area.height() - kDesignFrameHeight) / 2);
+  }
+}
+
+TForm1::~TForm1() = default;
+
+template <typename F>
+void TForm1::Guard(F&& handler) {
+  // The general error report: the window stays as it was and usable.
+  try {
+    handler();
+  } catch (const std::exception& e) {
+    services_.ShowError(this, e.what());
+  }
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  auto* bar = qobject_cast<QSlider*>(watched);
+  if (bar && (bar == trbStrokeWidth || bar == trbResolution)) {
+    bool ended = false;
+    if (event->type() == QEvent::KeyRelease) {
+      const auto* key = static_cast<QKeyEvent*>(event);
+      static const int kMoveKeys[] = {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up,   Qt::Key_Down,
+                                      Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Home, Qt::Key_End};
+      ended = !key->isAutoRepeat() && std::find(std::begin(kMoveKeys), std::end(kMoveKeys), key->key()) != std::end(kMoveKeys);
+    } else if (event->type() == QEvent::MouseButtonRelease) {
+      ended = !bar->isSliderDown();  // a drag's end comes as sliderReleased
+    }
+    // The position has moved at the press already; the release only ends it.
+    if (ended) Guard([this, bar] { trbStrokeWidthChange(bar); });
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void TForm1::BindControls() {
+  settings_.AddListener([this](SettingsModel::Field f) { OnSettingChanged(f); });
+
+  connect(Memo1, &QPlainTextEdit::textChanged, this,
+          [this] { Guard([this] { settings_.SetText(Memo1->toPlainText().toStdString()); }); });
+  connect(trbStrokeWidth, &QSlider::valueChanged, this,
+          [this](int v) { Guard([this, v] { settings_.SetStrokeWidth(v); }); });
+  connect(trbResolution, &QSlider::valueChanged, this,
+          [this](int v) { Guard([this, v] { settings_.SetResolution(v); }); });
+  // The end of a movement notifies once more, unchanged position or not: a
+  // drag's end here, a key's or a click on the groove in eventFilter.
+  for (QSlider* bar : {trbStrokeWidth, trbResolution}) {
+    connect(bar, &QSlider::sliderReleased, this, [this, bar] { Guard([this, bar] { trbStrokeWidthChange(bar); }); });
+    bar->installEventFilter(this);
+  }
+  connect(chbTransparent, &QCheckBox::toggled, this,
+          [this](bool on) { Guard([this, on] { settings_.SetTransparent(on); }); });
+  connect(chbFukuromoji, &QCheckBox::toggled, this,
+          [this](bool on) { Guard([this, on] { settings_.SetFukuromoji(on); }); });
+  connect(chbSVGView, &QCheckBox::toggled, this,
+          [this](bool on) { Guard([this, on] { settings_.SetViewAfterSave(on); }); });
+  connect(LineJoinItems, &QButtonGroup::idClicked, this,
+          [this](int id) { Guard([this, id] { settings_.SetLineJoin(id); }); });
+  connect(UpDownMiterLimit, &TUpDown::stepRequested, this,
+          [this](int v) { Guard([this, v] { settings_.SetMiterLimit(v); }); });
+
+  connect(btnSVG, &QPushButton::clicked, this, [this] { Guard([this] { btnSVGClick(); }); });
+  connect(btnFont, &QPushButton::clicked, this, [this] { Guard([this] { btnFontClick(); }); });
+  connect(btnStrokeColor, &QPushButton::clicked, this, [this] { Guard([this] { btnStrokeColorClick(); }); });
+  connect(lblStrokeColor, &TClickLabel::clicked, this, [this] { Guard([this] { btnStrokeColorClick(); }); });
+  connect(lblFillColor, &TClickLabel::clicked, this, [this] { Guard([this] { lblFillColorClick(); }); });
+  connect(btnCopyAsEmf, &QPushButton::clicked, this, [this] { Guard([this] { btnCopyAsEmfClick(); }); });
+  connect(btnSaveAsEmf, &QPushButton::clicked, this, [this] { Guard([this] { btnSaveAsEmfClick(); }); });
+  connect(PageControl1, &QTabWidget::currentChanged, this, [this] {
+    if (!pageSetByProgram_) Guard([this] { PageControl1Change(); });
+  });
+  for (QCheckBox* box : {chbShortCutDesktop, chbShortCutStart})
+    connect(box, &QCheckBox::toggled, this, [this] { Guard([this] { chbShortCutDesktopClick(); }); });
+  connect(btnShortCut, &QPushButton::clicked, this, [this] { Guard([this] { btnShortCutClick(); }); });
+  connect(lblTitle, &TClickLabel::clicked, this, [this] { Guard([this] { lblTitleClick(); }); });
+  connect(lblCopyRight, &TClickLabel::clicked, this, [this] { Guard([this] { lblCopyRightClick(); }); });
+}
+
+// The model tells what really changed; the controls follow it without
+// raising their own signals, then the control's handler runs as it would
+// for a user's change.
+void TForm1::OnSettingChanged(SettingsModel::Field field) {
+  using F = SettingsModel::Field;
+  const ConversionSettings& v = settings_.Values();
+  switch (field) {
+    case F::Text: {
+      const QString text = QString::fromStdString(v.Text);
+      if (Memo1->toPlainText() != text) {
+        QSignalBlocker block(Memo1);
+        Memo1->setPlainText(text);
+      }
+      break;
+    }
+    case F::Font: ShowMemoFont(); break;
+    case F::FillColor: ShowFillColor(); break;
+    case F::StrokeColor: ShowStrokeColor(); break;
+    case F::StrokeWidth:
+    case F::Resolution: {
+      QSlider* bar = field == F::StrokeWidth ? trbStrokeWidth : trbResolution;
+      {
+        QSignalBlocker block(bar);
+        bar->setValue(field == F::StrokeWidth ? v.StrokeWidth : v.Resolution);
+      }
+      trbStrokeWidthChange(bar);
+      break;
+    }
+    case F::Transparent: {
+      QSignalBlocker block(chbTransparent);
+      chbTransparent->setChecked(v.TransparentFill);
+      block.unblock();
+      chbTransparentClick();
+      break;
+    }
+    case F::TransparentEnabled: chbTransparent->setEnabled(settings_.TransparentEnabled()); break;
+    case F::Fukuromoji: {
+      QSignalBlocker block(chbFukuromoji);
+      chbFukuromoji->setChecked(v.Fukuromoji);
+      block.unblock();
+      chbFukuromojiClick();
+      break;
+    }
+    case F::LineJoin:
+      ShowLineJoin();
+      RadioGroupLineJoinClick();
+      break;
+    case F::MiterLimit:
+      UpDownMiterLimit->SetPosition(v.MiterLimit);
+      edtMiterLimit->setText(QString::number(v.MiterLimit));
+      edtMiterLimitChange();
+      break;
+    case F::View: {
+      QSignalBlocker block(chbSVGView);
+      chbSVGView->setChecked(v.ViewAfterSave);
+      break;
+    }
+    case F::SvgDir:
+    case F::EmfDir: break;
+  }
+}
+
+void TForm1::ShowMemoFont() {
+  const TFontSpec& spec = settings_.Values().Font;
+  QFont f(QString::fromStdString(spec.Name));
+  // A zero height asks for the default size, as the platform's fonts do.
+  const int pixels = std::abs(settings_.FontPixelHeight());
+  f.setPixelSize(pixels > 0 ? pixels : 16);
+  f.setBold(spec.Style & fsBold);
+  f.setItalic(spec.Style & fsItalic);
+  f.setUnderline(spec.Style & fsUnderline);
+  f.setStrikeOut(spec.Style & fsStrikeOut);
+  Memo1->setFont(f);
+}
+
+static void SetPaletteColor(QWidget* w, QPalette::ColorRole role, const QColor& color) {
+  QPalette p = w->palette();
+  p.setColor(role, color);
+  w->setPalette(p);
+}
+
+// The fill colour's three places: the memo's text, the fill swatch and the
+// font button's caption.
+void TForm1::ShowFillColor() {
+  const QColor c = ToQColor(settings_.Values().Font.Color);
+  SetPaletteColor(Memo1, QPalette::Text, c);
+  SetPaletteColor(lblFillColor, QPalette::Window, c);
+  SetPaletteColor(btnFont, QPalette::ButtonText, c);
+}
+
+// The stroke colour's three places: the stroke swatch, the memo's
+// background and the stroke button's caption.
+void TForm1::ShowStrokeColor() {
+  const QColor c = ToQColor(settings_.Values().StrokeColor);
+  SetPaletteColor(lblStrokeColor, QPalette::Window, c);
+  SetPaletteColor(Memo1, QPalette::Base, c);
+  SetPaletteColor(btnStrokeColor, QPalette::ButtonText, c);
+}
+
+void TForm1::ShowLineJoin() {
+  const int join = settings_.Values().LineJoin;
+  // No item selected needs a non-exclusive group for a moment.
+  LineJoinItems->setExclusive(false);
+  for (QAbstractButton* b : LineJoinItems->buttons()) b->setChecked(LineJoinItems->id(b) == join);
+  LineJoinItems->setExclusive(true);
+}
+
+void TForm1::SetActivePage(QWidget* page) {
+  pageSetByProgram_ = true;
+  PageControl1->setCurrentWidget(page);
+  pageSetByProgram_ = false;
+}
+
+void TForm1::RefreshPreview() {
+  if (PageControl1->currentWidget() != TabPreview) return;
+  // A failed rebuild is reported here so that the change that asked for it
+  // still completes (fukuromoji goes on to disable the transparent box).
+  Guard([this] { UpdatePreview(); });
+}
+
+void TForm1::UpdatePreview() {
+  // Cleared first: a failure below leaves the preview empty, not stale.
+  Image1->setPixmap(QPixmap());
+  Image1->repaint();
+  MetafilePicture picture;
+  services_.BuildPicture(picture, settings_.Values(), ppi_);
+  const QImage image = services_.RenderPreview(picture, ppi_);
+  if (image.isNull()) return;
+  Image1->setPixmap(QPixmap::fromImage(image));
+  Image1->resize(image.size());
+}
+
+void TForm1::FormCreate() {
+  if (!settingsPath_.empty())
+    Guard([this] { LoadSettings(settings_, settingsPath_, GetSpecialFolder(kFolderDocuments)); });
+  SetActivePage(TabTXTInput);
+}
+
+void TForm1::FormShow() {
+  trbStrokeWidthChange(trbStrokeWidth);
+  trbStrokeWidthChange(trbResolution);
+}
+
+bool TForm1::FormCloseQuery() {
+  if (settingsPath_.empty()) return true;
+  try {
+    EnsureSettingsFolder(settingsPath_);
+    SaveSettings(settings_, settingsPath_);
+  } catch (const EIniFileException&) {
+    // A settings file that cannot be written must not keep the window open.
+  } catch (const std::exception& e) {
+    services_.ShowError(this, e.what());
+    return false;
+  }
+  return true;
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  LayoutPanels();
+  Memo1->viewport()->update();
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (event->spontaneous() || shown_) return;
+  shown_ = true;
+  Guard([this] { FormShow(); });
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  if (FormCloseQuery())
+    event->accept();
+  else
+    event->ignore();
+}
+
+void TForm1::trbStrokeWidthChange(QObject* sender) {
+  if (sender == trbStrokeWidth) {
+    const QString mm = QLocale::system().toString(trbStrokeWidth->value() / 100.0, 'f', 4);
+    lblStrokeWidth->setText(QStringLiteral("輪郭線の幅：%1(mm)").arg(mm));
+    lblStrokeWidth->adjustSize();
+  } else if (sender == trbResolution) {
+    lblResolution->setText(QStringLiteral("解像度：%1(dpi)").arg(trbResolution->value()));
+    lblResolution->adjustSize();
+  }
+  RefreshPreview();
+}
+
+void TForm1::chbTransparentClick() { RefreshPreview(); }
+
+// The transparent box itself is unticked and disabled by the settings model;
+// what is left here is the refresh.
+void TForm1::chbFukuromojiClick() { RefreshPreview(); }
+
+void TForm1::RadioGroupLineJoinClick() { RefreshPreview(); }
+
+void TForm1::edtMiterLimitChange() { RefreshPreview(); }
+
+void TForm1::btnSVGClick() {
+  const SaveRequest request{QStringLiteral("Untitled"), QStringLiteral("svg"), QStringLiteral("SVG (*.svg)"),
+                            QString::fromStdString(StartFolder(settings_.SvgDir()))};
+  const auto path = services_.ChooseSaveFile(this, request);
+  if (!path) return;
+  // Remembered before writing, so it stands when the write fails.
+  settings_.SetSvgDir(FolderPart(*path));
+  services_.WriteSvg(*path, settings_.Values(), ppi_, services_);
+}
+
+void TForm1::btnSaveAsEmfClick() {
+  const SaveRequest request{QStringLiteral("Untitled"), QStringLiteral("emf"),
+                            QStringLiteral("拡張メタファイル (*.emf)"),
+                            QString::fromStdString(StartFolder(settings_.EmfDir()))};
+  const auto path = services_.ChooseSaveFile(this, request);
+  if (!path) return;
+  settings_.SetEmfDir(FolderPart(*path));
+  MetafilePicture picture;
+  services_.BuildPicture(picture, settings_.Values(), ppi_);
+  services_.SaveMetafile(*path, picture);
+}
+
+void TForm1::btnCopyAsEmfClick() {
+  MetafilePicture picture;
+  services_.BuildPicture(picture, settings_.Values(), ppi_);
+  services_.CopyMetafile(picture);
+}
+
+void TForm1::btnFontClick() {
+  TFontSpec font = settings_.Values().Font;
+  if (!services_.ChooseFont(this, font)) return;
+  settings_.SetFont(font);
+  RefreshPreview();
+}
+
+void TForm1::btnStrokeColorClick() {
+  QColor color = ToQColor(settings_.Values().StrokeColor);
+  if (!services_.ChooseColor(this, color)) return;
+  settings_.SetStrokeColor(FromQColor(color));
+  RefreshPreview();
+}
+
+void TForm1::lblFillColorClick() {
+  QColor color = ToQColor(settings_.Values().Font.Color);
+  if (!services_.ChooseColor(this, color)) return;
+  settings_.SetFillColor(FromQColor(color));
+  RefreshPreview();
+}
+
+void TForm1::PageControl1Change() {
+  QWidget* page = PageControl1->currentWidget();
+  if (page == TabOption) chbShortCutDesktopClick();
+  if (page == TabPreview) UpdatePreview();
+}
+
+void TForm1::chbShortCutDesktopClick() {
+  btnShortCut->setEnabled(chbShortCutDesktop->isChecked() || chbShortCutStart->isChecked());
+}
+
+void TForm1::btnShortCutClick() {
+  if (chbShortCutDesktop->isChecked()) services_.CreateShortcut(kShortcutName, "DESKTOP");
+  if (chbShortCutStart->isChecked()) services_.CreateShortcut(kShortcutName, "PROGRAMS");
+}
+
+void TForm1::lblTitleClick() {
+  if (services_.Confirm(this, QStringLiteral("《Quillhaven》 のサイトにアクセスしますか？")))
+    services_.OpenUrl(QUrl(QString::fromLatin1(kWebPageUrl)));
+}
+
+void TForm1::lblCopyRightClick() {
+  if (services_.Confirm(this, QStringLiteral("作者にメールしますか？")))
+    services_.OpenUrl(QUrl(QString::fromLatin1(kSupportMailUrl)));
+}
+
+}  // namespace glyphor

@@ -1,0 +1,59 @@
+#!/bin/sh
+# Installs the build into a temporary prefix (as a packager would, with
+# DESTDIR) and checks the installed tree: desktop entry, file type, icon,
+# manual page, and the installed program converting a .gly with its own
+# font aliases.
+set -eu
+BUILD=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+DESTDIR="$work/dest" cmake --install "$BUILD" --prefix /opt/glyphor >/dev/null
+root="$work/dest/opt/glyphor"
+for f in bin/glyphor share/glyphor/glyphor-fonts.conf share/applications/io.github.glyphor.Glyphor.desktop \
+         share/icons/hicolor/scalable/apps/io.github.glyphor.Glyphor.svg share/mime/packages/io.github.glyphor.Glyphor.xml \
+         share/man/man1/glyphor.1; do
+  [ -f "$root/$f" ] || fail "$f is not installed"
+done
+if grep -q '^GLYPHOR_GUI:BOOL=ON' "$BUILD/CMakeCache.txt" && [ -f "$BUILD/libglyphor_window.so" ]; then
+  ls "$root"/lib*/glyphor/libglyphor_window.so >/dev/null 2>&1 || fail "the window module is not installed"
+fi
+
+if command -v desktop-file-validate >/dev/null; then
+  desktop-file-validate "$root/share/applications/io.github.glyphor.Glyphor.desktop" || fail "desktop entry"
+else
+  echo "skipped: desktop-file-validate is not installed"
+fi
+grep -q '^MimeType=application/x-glyphor-settings;' "$root/share/applications/io.github.glyphor.Glyphor.desktop" ||
+  fail "the entry does not declare the .gly type"
+if command -v update-mime-database >/dev/null; then
+  mkdir -p "$work/mime/packages"
+  cp "$root/share/mime/packages/io.github.glyphor.Glyphor.xml" "$work/mime/packages/"
+  update-mime-database "$work/mime" 2>"$work/mime.err" || fail "update-mime-database: $(cat "$work/mime.err")"
+  grep -q 'application/x-glyphor-settings:\*\.gly' "$work/mime/globs" || fail "*.gly is not in the globs"
+elif command -v xmllint >/dev/null; then
+  xmllint --noout "$root/share/mime/packages/io.github.glyphor.Glyphor.xml" || fail "MIME type XML"
+fi
+
+# The installed program converts a .gly; "MS PGothic" resolves through the
+# installed aliases to the same outlines as IPAPGothic.
+mkdir -p "$work/home"
+for face in "MS PGothic" IPAPGothic; do
+  printf '[Font]\r\nFontName=%s\r\nFontText=袋文字\r\n[SVG]\r\nView=0\r\n' "$face" > "$work/home/$face.gly"
+  env -i PATH=/usr/bin:/bin HOME="$work/home" GLYPHOR_NO_FACE_CACHE=1 "$root/bin/glyphor" "$work/home/$face.gly" ||
+    fail "the installed program failed on $face"
+done
+cmp -s "$work/home/MS PGothic.svg" "$work/home/IPAPGothic.svg" || fail "the aliases were not found"
+# The installed program finds its window module beside it: open the window
+# offscreen, let it show its pages and close (saving its settings in HOME).
+if ls "$root"/lib*/glyphor/libglyphor_window.so >/dev/null 2>&1; then
+  mkdir -p "$work/shots"
+  env -i PATH=/usr/bin:/bin HOME="$work/home" QT_QPA_PLATFORM=offscreen GLYPHOR_SCREENSHOT_DIR="$work/shots" \
+    GLYPHOR_NO_FACE_CACHE=1 timeout 60 "$root/bin/glyphor" >"$work/window.log" 2>&1 ||
+    fail "the installed window did not run: $(cat "$work/window.log")"
+  [ -f "$work/shots/page-3.png" ] || fail "the installed window showed no pages"
+  # This tree is writable, so it keeps its settings beside the program, as a portable copy does.
+  [ -f "$root/bin/glyphor.ini" ] || fail "the window did not save its settings at close"
+fi
+echo "install test: 1 passed, 0 failed"
