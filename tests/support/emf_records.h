@@ -9,7 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "core/output/emf_reader.h"
+
 namespace glyphor::test {
+
+using glyphor::EmfReader;
+using glyphor::EmfRecord;
 
 struct MetaRecord {
   uint32_t Type = 0;
@@ -37,22 +42,15 @@ struct MetaRecord {
   }
 };
 
-// EMF records up to and including EMR_EOF (type 14). Throws on a size that is
-// not a multiple of 4, runs past the end, or bytes after EMR_EOF.
+// EMF records up to and including EMR_EOF (type 14), read by the program's
+// own reader. Throws on what the reader refuses and on bytes after EMR_EOF.
 inline std::vector<MetaRecord> WalkEmf(const std::vector<uint8_t>& bytes) {
-  std::vector<MetaRecord> out;
-  size_t at = 0;
-  while (at < bytes.size()) {
-    if (at + 8 > bytes.size()) throw std::runtime_error("truncated record at " + std::to_string(at));
-    uint32_t type, size;
-    std::memcpy(&type, bytes.data() + at, 4);
-    std::memcpy(&size, bytes.data() + at + 4, 4);
-    if (size < 8 || size % 4 != 0 || size > bytes.size() - at)
-      throw std::runtime_error("bad record size " + std::to_string(size) + " at " + std::to_string(at));
-    out.push_back({type, std::vector<uint8_t>(bytes.begin() + at, bytes.begin() + at + size)});
-    at += size;
-    if (type == 14 && at != bytes.size()) throw std::runtime_error("bytes after EMR_EOF");
-  }
+  EmfReader reader(bytes);
+  const EmfRecord& header = reader.Header();
+  std::vector<MetaRecord> out{{header.Type(), std::vector<uint8_t>(header.Data(), header.Data() + header.Size())}};
+  EmfRecord r;
+  while (reader.Next(r)) out.push_back({r.Type(), std::vector<uint8_t>(r.Data(), r.Data() + r.Size())});
+  if (reader.Length() != bytes.size()) throw std::runtime_error("bytes after EMR_EOF");
   return out;
 }
 

@@ -6,17 +6,12 @@
 #include <limits>
 #include <stdexcept>
 
+#include "core/outline/path_record.h"
 #include "core/platform/errors.h"
 
 namespace glyphor {
 
 namespace {
-
-// Offsets of the EMR_HEADER fields that are only known at the end.
-constexpr size_t HeaderBoundsAt = 8, HeaderBytesAt = 48, HeaderRecordsAt = 52, HeaderHandlesAt = 56;
-
-constexpr uint32_t EmfSignature = 0x464D4520;  // " EMF"
-constexpr uint32_t EmfVersion = 0x00010000;
 
 int64_t FloorDiv(int64_t a, int64_t b) {
   const int64_t q = a / b;
@@ -142,7 +137,7 @@ void EmfRecorder::MoveTo(TPoint p) {
   Put32(static_cast<uint32_t>(p.X));
   Put32(static_cast<uint32_t>(p.Y));
   EndRecord(start);
-  if (inPath_) AddPathPoint(p, 0x06);
+  if (inPath_) AddPathPoint(p, PT_MOVETO);
   position_ = p;
 }
 
@@ -153,7 +148,7 @@ void EmfRecorder::LineTo(TPoint p) {
   Put32(static_cast<uint32_t>(p.Y));
   EndRecord(start);
   if (inPath_) {
-    AddPathPoint(p, 0x02);
+    AddPathPoint(p, PT_LINETO);
   } else {
     AddToBounds(DeviceBounds({position_, p}, StrokeReach()));
   }
@@ -188,7 +183,7 @@ void EmfRecorder::PolyBezierTo(const TPoint* points, int count) {
   }
   EndRecord(start);
   if (inPath_) {
-    for (const TPoint& p : pts) AddPathPoint(p, 0x04);
+    for (const TPoint& p : pts) AddPathPoint(p, PT_BEZIERTO);
   } else {
     std::vector<TPoint> hull(pts);
     hull.push_back(position_);
@@ -200,7 +195,7 @@ void EmfRecorder::PolyBezierTo(const TPoint* points, int count) {
 // EMR_CLOSEFIGURE: flags the figure's last point, as the path query shows it.
 void EmfRecorder::CloseFigure() {
   SimpleRecord(EMR_CLOSEFIGURE);
-  if (inPath_ && !pathTypes_.empty()) pathTypes_.back() |= 0x01;
+  if (inPath_ && !pathTypes_.empty()) pathTypes_.back() |= PT_CLOSEFIGURE;
 }
 
 // The device-pixel rectangle (inclusive-inclusive) covering `points` grown by
@@ -238,7 +233,7 @@ void EmfRecorder::AddToBounds(const Rect& r) {
 // How far the selected pen's ink reaches beyond the path, in logical units: half
 // the width of a geometric pen, times the miter limit for mitred joins.
 int64_t EmfRecorder::StrokeReach() const {
-  if (KindOf(pen_) != ObjectKind::Pen || (pen_ & 0x80000000) != 0) return 0;
+  if (KindOf(pen_) != ObjectKind::Pen || (pen_ & StockObjectFlag) != 0) return 0;
   const TPenSpec& pen = pens_[pen_];
   if ((pen.Style & PS_GEOMETRIC) == 0 || (pen.Style & 0x0F) == PS_NULL) return 0;
   double reach = pen.Width / 2.0;
@@ -276,11 +271,12 @@ uint32_t EmfRecorder::NewHandle(ObjectKind kind) {
 }
 
 EmfRecorder::ObjectKind EmfRecorder::KindOf(TObjectHandle object) const {
-  if (object & 0x80000000) {
-    const uint32_t stock = object & 0x7FFFFFFF;
-    if (stock <= 5 || stock == 18) return ObjectKind::Brush;  // WHITE_BRUSH..NULL_BRUSH, DC_BRUSH
-    if ((stock >= 6 && stock <= 8) || stock == 19) return ObjectKind::Pen;  // WHITE_PEN..NULL_PEN, DC_PEN
-    return ObjectKind::None;
+  if (object & StockObjectFlag) {
+    switch (StockObjectKind(object & ~StockObjectFlag)) {
+      case StockKind::Brush: return ObjectKind::Brush;
+      case StockKind::Pen: return ObjectKind::Pen;
+      default: return ObjectKind::None;
+    }
   }
   return object < handles_.size() ? handles_[object] : ObjectKind::None;
 }
@@ -319,7 +315,7 @@ TObjectHandle EmfRecorder::SelectObject(TObjectHandle object) {
 
 // EMR_DELETEOBJECT; stock objects are never deleted.
 void EmfRecorder::DeleteObject(TObjectHandle object) {
-  if ((object & 0x80000000) || KindOf(object) == ObjectKind::None) return;
+  if ((object & StockObjectFlag) || KindOf(object) == ObjectKind::None) return;
   RecordWithValue(EMR_DELETEOBJECT, object);
   handles_[object] = ObjectKind::None;
 }
@@ -344,14 +340,14 @@ std::vector<uint8_t> EmfRecorder::Close() {
   if (bytes_.size() > std::numeric_limits<uint32_t>::max()) throw EOutOfResources();
   for (size_t i = 0; i < 4; ++i) {
     const int64_t v[] = {bounds_.Left, bounds_.Top, bounds_.Right, bounds_.Bottom};
-    Patch32(bytes_, HeaderBoundsAt + 4 * i, static_cast<uint32_t>(Clamp32(v[i])));
+    Patch32(bytes_, EmfHeaderAt::Bounds + 4 * i, static_cast<uint32_t>(Clamp32(v[i])));
   }
-  Patch32(bytes_, HeaderBytesAt, static_cast<uint32_t>(bytes_.size()));
-  Patch32(bytes_, HeaderRecordsAt, records_);
+  Patch32(bytes_, EmfHeaderAt::Bytes, static_cast<uint32_t>(bytes_.size()));
+  Patch32(bytes_, EmfHeaderAt::Records, records_);
   // nHandles counts the table's slots, slot 0 (the metafile itself) included.
   const uint32_t handles = static_cast<uint32_t>(std::min<size_t>(handles_.size(), 0xFFFF));
-  bytes_[HeaderHandlesAt] = static_cast<uint8_t>(handles);
-  bytes_[HeaderHandlesAt + 1] = static_cast<uint8_t>(handles >> 8);
+  bytes_[EmfHeaderAt::Handles] = static_cast<uint8_t>(handles);
+  bytes_[EmfHeaderAt::Handles + 1] = static_cast<uint8_t>(handles >> 8);
   return std::move(bytes_);
 }
 

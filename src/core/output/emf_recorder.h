@@ -8,51 +8,9 @@
 #include <vector>
 
 #include "core/outline/canvas.h"
+#include "core/output/emf_format.h"
 
 namespace glyphor {
-
-// [MS-EMF] record types the recorder writes.
-enum EmrType : uint32_t {
-  EMR_HEADER = 1, EMR_POLYBEZIERTO = 5, EMR_SETWINDOWORGEX = 10, EMR_EOF = 14,
-  EMR_SETMAPMODE = 17, EMR_MOVETOEX = 27, EMR_SELECTOBJECT = 37,
-  EMR_CREATEBRUSHINDIRECT = 39, EMR_DELETEOBJECT = 40, EMR_LINETO = 54,
-  EMR_SETMITERLIMIT = 58, EMR_BEGINPATH = 59, EMR_ENDPATH = 60, EMR_CLOSEFIGURE = 61,
-  EMR_FILLPATH = 62, EMR_STROKEANDFILLPATH = 63, EMR_POLYBEZIERTO16 = 88,
-  EMR_EXTCREATEPEN = 95,
-};
-
-inline constexpr uint32_t MM_TEXT = 1, MM_HIMETRIC = 3;
-
-// Logical units per inch of the metric and English mapping modes; 0 where a
-// logical unit is one device pixel (MM_TEXT and the scalable modes).
-constexpr int64_t LogicalUnitsPerInch(uint32_t mapMode) {
-  switch (mapMode) {
-    case 2: return 254;   // MM_LOMETRIC
-    case 3: return 2540;  // MM_HIMETRIC
-    case 4: return 100;   // MM_LOENGLISH
-    case 5: return 1000;  // MM_HIENGLISH
-    case 6: return 1440;  // MM_TWIPS
-    default: return 0;
-  }
-}
-
-// Pen style bits and brush styles ([MS-WMF] PenStyle, BrushStyle).
-inline constexpr uint32_t PS_SOLID = 0, PS_NULL = 5, PS_ENDCAP_FLAT = 0x200,
-                          PS_JOIN_ROUND = 0, PS_JOIN_BEVEL = 0x1000, PS_JOIN_MITER = 0x2000,
-                          PS_JOIN_MASK = 0xF000, PS_GEOMETRIC = 0x10000;
-inline constexpr uint32_t BS_SOLID = 0, BS_NULL = 1;
-
-// Stock objects, as they stand in EMR_SELECTOBJECT.
-inline constexpr TObjectHandle StockWhiteBrush = 0x80000000, StockNullBrush = 0x80000005,
-                               StockBlackPen = 0x80000007, StockNullPen = 0x80000008;
-
-// The reference screen: 1920 x 1080 pixels at 96 pixels per inch.
-inline constexpr int32_t RefScreenPixelsX = 1920, RefScreenPixelsY = 1080;
-inline constexpr int32_t RefScreenMillimetersX = 508, RefScreenMillimetersY = 286;
-inline constexpr int32_t RefScreenMicrometersX = 508000, RefScreenMicrometersY = 285750;
-inline constexpr int32_t RefScreenPpi = 96;
-
-inline constexpr uint32_t EmfHeaderSize = 108;
 
 class EmfRecorder : public TCanvas {
  public:

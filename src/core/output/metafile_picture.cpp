@@ -7,15 +7,13 @@
 
 #include "core/outline/capture.h"
 #include "core/platform/errors.h"
+#include "core/output/emf_reader.h"
 #include "core/output/emf_recorder.h"
 #include "core/platform/system_colors.h"
 
 namespace glyphor {
 
 namespace {
-
-// Offsets of rclFrame in EMR_HEADER.
-constexpr size_t FrameAt = 24;
 
 // The picture's geometry: path units to 0.01 mm by the scale rule, with the
 // stroke margin.
@@ -68,12 +66,6 @@ void ScalePath(TPath& path, const PictureScale& sc) {
   }
 }
 
-int32_t Read32(const std::vector<uint8_t>& b, size_t at) {
-  uint32_t v = 0;
-  for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(b[at + i]) << (8 * i);
-  return static_cast<int32_t>(v);
-}
-
 void Record(EmfRecorder& rec, const TPath& path, const PictureScale& sc, const ConversionSettings& s) {
   rec.SetMapMode(MM_HIMETRIC);
   rec.SetWindowOrg({0, 0});
@@ -112,8 +104,11 @@ void RecordPictureUnguarded(MetafilePicture& picture, TPath& path, int32_t width
     throw;
   }
   picture.Bytes = rec.Close();
-  picture.FrameWidth = Read32(picture.Bytes, FrameAt + 8) - Read32(picture.Bytes, FrameAt);
-  picture.FrameHeight = Read32(picture.Bytes, FrameAt + 12) - Read32(picture.Bytes, FrameAt + 4);
+  // The frame as the header holds it: right - left, bottom - top.
+  const EmfReader reader(picture.Bytes);
+  const EmfRecord& header = reader.Header();
+  picture.FrameWidth = header.I32(EmfHeaderAt::Frame + 8) - header.I32(EmfHeaderAt::Frame);
+  picture.FrameHeight = header.I32(EmfHeaderAt::Frame + 12) - header.I32(EmfHeaderAt::Frame + 4);
 }
 
 }  // namespace

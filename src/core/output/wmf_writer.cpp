@@ -7,7 +7,7 @@
 #include <map>
 
 #include "core/platform/errors.h"
-#include "core/output/emf_recorder.h"
+#include "core/output/emf_reader.h"
 
 namespace glyphor {
 
@@ -20,7 +20,7 @@ enum WmfFunction : uint16_t {
   META_DELETEOBJECT = 0x01F0, META_CREATEPENINDIRECT = 0x02FA,
   META_CREATEBRUSHINDIRECT = 0x02FC, META_POLYPOLYGON = 0x0538, META_RECTANGLE = 0x041B,
 };
-constexpr uint16_t MM_ANISOTROPIC = 8, ALTERNATE = 1;
+constexpr uint16_t MM_ANISOTROPIC = 8;
 constexpr uint32_t PlaceableKey = 0x9AC6CDD7;
 
 // No facet of a flattened Bezier strays more than 0.1 mm from the curve.
@@ -77,25 +77,13 @@ class Converter {
  public:
   explicit Converter(WmfOut& out) : out_(out) {}
   void MarkFrame(int16_t right, int16_t bottom);
-  void Run(const std::vector<uint8_t>& emf);
+  void Run(const std::vector<uint8_t>& emf);  // throws EmfFormatError
   void Finish();
   size_t MaxObjects() const { return maxObjects_; }
 
  private:
-  uint32_t U32(size_t at) const {
-    if (at + 4 > end_) throw EOutOfResources();
-    uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>((*emf_)[at + i]) << (8 * i);
-    return v;
-  }
-  int32_t I32(size_t at) const { return static_cast<int32_t>(U32(at)); }
-  int16_t I16(size_t at) const {
-    const uint32_t v = U32(at);
-    return static_cast<int16_t>(v & 0xFFFF);
-  }
-
-  void OnRecord(uint32_t type, size_t at);
-  void BezierTo(size_t at, bool small);
+  void OnRecord(const EmfRecord& r);
+  void BezierTo(const EmfRecord& r, bool small);
   int16_t WmfLength(uint32_t logical) const;
   PointD ToWmf(PointD p) const;
   uint16_t NewObject();
@@ -107,8 +95,6 @@ class Converter {
   void StartFigure(PointD p);
 
   WmfOut& out_;
-  const std::vector<uint8_t>* emf_ = nullptr;
-  size_t end_ = 0;
   uint32_t mapMode_ = MM_TEXT;
   PointD windowOrg_{0, 0};
   PointD position_{0, 0};
@@ -144,52 +130,45 @@ void Converter::Finish() {
 }
 
 void Converter::Run(const std::vector<uint8_t>& emf) {
-  emf_ = &emf;
-  end_ = emf.size();
-  size_t at = 0;
-  while (at + 8 <= end_) {
-    const uint32_t type = U32(at), size = U32(at + 4);
-    if (size < 8 || size % 4 != 0 || size > end_ - at) throw EOutOfResources();
-    OnRecord(type, at);
-    if (type == EMR_EOF) return;
-    at += size;
-  }
-  throw EOutOfResources();  // no EMR_EOF: a truncated picture
+  EmfReader reader(emf);
+  EmfRecord r;
+  while (reader.Next(r)) OnRecord(r);
 }
 
-void Converter::OnRecord(uint32_t type, size_t at) {
-  switch (type) {
-    case EMR_SETMAPMODE: mapMode_ = U32(at + 8); break;
-    case EMR_SETWINDOWORGEX: windowOrg_ = {double(I32(at + 8)), double(I32(at + 12))}; break;
+void Converter::OnRecord(const EmfRecord& r) {
+  switch (r.Type()) {
+    case EMR_SETMAPMODE: mapMode_ = r.U32(8); break;
+    case EMR_SETWINDOWORGEX: windowOrg_ = {double(r.I32(8)), double(r.I32(12))}; break;
     case EMR_EXTCREATEPEN:
-      CreatePen(U32(at + 8), static_cast<uint16_t>(U32(at + 28)), U32(at + 32), U32(at + 40));
+      CreatePen(r.U32(8), static_cast<uint16_t>(r.U32(28)), r.U32(32), r.U32(40));
       break;
     case EMR_CREATEBRUSHINDIRECT: {
       const uint16_t index = NewObject();
-      objects_[U32(at + 8)] = {index, false};
-      const uint32_t color = U32(at + 16);
-      out_.Record(META_CREATEBRUSHINDIRECT,
-                  {static_cast<uint16_t>(U32(at + 12)), static_cast<uint16_t>(color),
-                   static_cast<uint16_t>(color >> 16), static_cast<uint16_t>(U32(at + 20))});
+      objects_[r.U32(8)] = {index, false};
+      const uint32_t color = r.U32(16);
+      out_.Record(META_CREATEBRUSHINDIRECT, {static_cast<uint16_t>(r.U32(12)), static_cast<uint16_t>(color),
+                                             static_cast<uint16_t>(color >> 16), static_cast<uint16_t>(r.U32(20))});
       break;
     }
-    case EMR_SELECTOBJECT: Select(U32(at + 8)); break;
-    case EMR_DELETEOBJECT: Delete(U32(at + 8)); break;
+    case EMR_SELECTOBJECT: Select(r.U32(8)); break;
+    case EMR_DELETEOBJECT: Delete(r.U32(8)); break;
     case EMR_BEGINPATH: figures_.clear(); break;
     case EMR_MOVETOEX:
-      position_ = {double(I32(at + 8)), double(I32(at + 12))};
+      position_ = {double(r.I32(8)), double(r.I32(12))};
       StartFigure(position_);
       break;
     case EMR_LINETO:
-      position_ = {double(I32(at + 8)), double(I32(at + 12))};
-      if (figures_.empty()) StartFigure(position_);
-      else figures_.back().push_back(position_);
+      position_ = {double(r.I32(8)), double(r.I32(12))};
+      if (figures_.empty())
+        StartFigure(position_);
+      else
+        figures_.back().push_back(position_);
       break;
-    case EMR_POLYBEZIERTO: BezierTo(at, false); break;
-    case EMR_POLYBEZIERTO16: BezierTo(at, true); break;
+    case EMR_POLYBEZIERTO: BezierTo(r, false); break;
+    case EMR_POLYBEZIERTO16: BezierTo(r, true); break;
     case EMR_STROKEANDFILLPATH: DrawPolyPolygon(); break;
     case EMR_FILLPATH: FillWithNullPen(); break;
-    default: break;  // header, EMR_ENDPATH, EMR_CLOSEFIGURE (polygons close themselves), miter limit
+    default: break;  // EMR_ENDPATH, EMR_CLOSEFIGURE (polygons close themselves), miter limit, EMR_EOF
   }
 }
 
@@ -198,19 +177,18 @@ void Converter::StartFigure(PointD p) { figures_.push_back({p}); }
 // Flattens the run of cubic Beziers into chords. The number of chords comes
 // from the curve's second differences, so that no chord strays more than the
 // flatness from the curve.
-void Converter::BezierTo(size_t at, bool small) {
-  const uint32_t count = U32(at + 24);
+void Converter::BezierTo(const EmfRecord& r, bool small) {
+  const uint32_t count = r.U32(24);
+  const uint32_t step = small ? 4 : 8;
+  r.Require(28 + uint64_t(count) * step);
   if (figures_.empty()) StartFigure(position_);
-  const size_t step = small ? 4 : 8;
-  if (count > (end_ - at) / step) throw EOutOfResources();
   const int64_t upi = LogicalUnitsPerInch(mapMode_);
   const double tolerance = FlatnessInches * (upi ? upi : WmfUnitsPerInch);
   for (uint32_t i = 0; i + 2 < count; i += 3) {
     PointD c[4] = {position_, {}, {}, {}};
-    for (int k = 0; k < 3; ++k) {
-      const size_t p = at + 28 + (i + k) * step;
-      c[k + 1] = small ? PointD{double(I16(p)), double(I16(p + 2))}
-                       : PointD{double(I32(p)), double(I32(p + 4))};
+    for (uint32_t k = 0; k < 3; ++k) {
+      const uint32_t p = 28 + (i + k) * step;
+      c[k + 1] = small ? PointD{double(r.I16(p)), double(r.I16(p + 2))} : PointD{double(r.I32(p)), double(r.I32(p + 4))};
     }
     const double dd = std::max(std::hypot(c[0].X - 2 * c[1].X + c[2].X, c[0].Y - 2 * c[1].Y + c[2].Y),
                                std::hypot(c[1].X - 2 * c[2].X + c[3].X, c[1].Y - 2 * c[2].Y + c[3].Y));
@@ -332,10 +310,14 @@ std::vector<uint8_t> ConvertToPlaceableWmf(const MetafilePicture& picture) {
   body.Record(META_SETMAPMODE, {MM_ANISOTROPIC});
   body.Record(META_SETWINDOWORG, {0, 0});
   body.Record(META_SETWINDOWEXT, {static_cast<uint16_t>(bottom), static_cast<uint16_t>(right)});
-  body.Record(META_SETPOLYFILLMODE, {ALTERNATE});
+  body.Record(META_SETPOLYFILLMODE, {static_cast<uint16_t>(ALTERNATE)});
   Converter conv(body);
   conv.MarkFrame(right, bottom);
-  conv.Run(picture.Bytes);
+  try {
+    conv.Run(picture.Bytes);
+  } catch (const EmfFormatError&) {
+    throw EOutOfResources();  // a picture that cannot be read cannot be converted
+  }
   conv.Finish();
   body.Record(META_EOF, {});
 

@@ -6,64 +6,14 @@
 
 #include <QPainterPath>
 
+#include "core/output/emf_reader.h"
+
 namespace glyphor {
 namespace {
 
-// Record types, [MS-EMF] 2.1.1.
-enum : uint32_t {
-  EMR_HEADER = 1, EMR_POLYBEZIERTO = 5, EMR_SETWINDOWORGEX = 10, EMR_EOF = 14,
-  EMR_SETMAPMODE = 17, EMR_SETPOLYFILLMODE = 19, EMR_MOVETOEX = 27, EMR_SELECTOBJECT = 37,
-  EMR_CREATEPEN = 38, EMR_CREATEBRUSHINDIRECT = 39, EMR_DELETEOBJECT = 40, EMR_LINETO = 54,
-  EMR_SETMITERLIMIT = 58, EMR_BEGINPATH = 59, EMR_ENDPATH = 60, EMR_CLOSEFIGURE = 61,
-  EMR_FILLPATH = 62, EMR_STROKEANDFILLPATH = 63, EMR_POLYBEZIERTO16 = 88, EMR_EXTCREATEPEN = 95,
-};
-
-constexpr uint32_t kEmfSignature = 0x464D4520;  // " EMF"
-constexpr uint32_t kHeaderMinSize = 88;
-constexpr uint32_t kStockObject = 0x80000000;
-enum : uint32_t {
-  WHITE_BRUSH = 0, LTGRAY_BRUSH, GRAY_BRUSH, DKGRAY_BRUSH, BLACK_BRUSH, NULL_BRUSH,
-  WHITE_PEN, BLACK_PEN, NULL_PEN, OEM_FIXED_FONT = 10, DC_PEN = 19,
-};
-
-constexpr uint32_t PS_STYLE_MASK = 0xF, PS_NULL = 5;
-constexpr uint32_t PS_ENDCAP_MASK = 0xF00, PS_ENDCAP_SQUARE = 0x100, PS_ENDCAP_FLAT = 0x200;
-constexpr uint32_t PS_JOIN_MASK = 0xF000, PS_JOIN_BEVEL = 0x1000, PS_JOIN_MITER = 0x2000;
-constexpr uint32_t PS_GEOMETRIC = 0x10000;
-constexpr uint32_t BS_NULL = 1;
-constexpr uint32_t MM_TEXT = 1, MM_TWIPS = 6;
-constexpr uint32_t ALTERNATE = 1, WINDING = 2;
-
+// The player's own refusals beside the reader's.
 struct Malformed {
   std::string What;
-};
-
-uint32_t ReadU32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-// One record's bytes; every read is checked against the record's own size.
-class Record {
- public:
-  Record(const uint8_t* data, uint32_t size) : data_(data), size_(size) {}
-  uint32_t Type() const { return ReadU32(data_); }
-  uint32_t Size() const { return size_; }
-  void Require(uint64_t bytes) const {
-    if (bytes > size_) throw Malformed{"record too short"};
-  }
-  uint32_t U32(uint32_t offset) const {
-    Require(uint64_t(offset) + 4);
-    return ReadU32(data_ + offset);
-  }
-  int32_t I32(uint32_t offset) const { return static_cast<int32_t>(U32(offset)); }
-  int16_t I16(uint32_t offset) const {
-    Require(uint64_t(offset) + 2);
-    return static_cast<int16_t>(data_[offset] | data_[offset + 1] << 8);
-  }
-
- private:
-  const uint8_t* data_;
-  uint32_t size_;
 };
 
 struct PenObject {
@@ -176,19 +126,19 @@ class Interpreter {
   void Run();
 
  private:
-  void ReadHeader(const Record& r);
-  void Dispatch(const Record& r);
+  void ReadHeader(const EmfRecord& r);
+  void Dispatch(const EmfRecord& r);
   void SetMapMode(uint32_t mode);
-  void CreatePen(const Record& r);
-  void CreateExtPen(const Record& r);
-  void CreateBrush(const Record& r);
+  void CreatePen(const EmfRecord& r);
+  void CreateExtPen(const EmfRecord& r);
+  void CreateBrush(const EmfRecord& r);
   GdiObject& Slot(uint32_t index);
   void SelectObject(uint32_t index);
   void SelectStock(uint32_t index);
   void DeleteObject(uint32_t index);
   void MoveTo(int64_t x, int64_t y);
   void LineTo(int64_t x, int64_t y);
-  void PolyBezierTo(const Record& r, bool sixteenBit);
+  void PolyBezierTo(const EmfRecord& r, bool sixteenBit);
   void StartFigure();
   void UsePath(bool stroke);
   QPointF Map(int64_t x, int64_t y) const;
@@ -219,43 +169,32 @@ class Interpreter {
 };
 
 void Interpreter::Run() {
-  size_t end = size_, offset = 0;
-  try {
-    if (size_ < 8) throw Malformed{"no header record"};
-    for (;;) {
-      if (end - offset < 8) throw Malformed{"no end-of-file record"};
-      uint32_t size = ReadU32(data_ + offset + 4);
-      if (size < 8 || size % 4 != 0 || size > end - offset) throw Malformed{"bad record size"};
-      Record r(data_ + offset, size);
-      if (offset == 0) {
-        ReadHeader(r);
-        end = std::min<size_t>(end, r.U32(48));
-      } else if (r.Type() == EMR_EOF) {
-        return;
-      } else {
-        Dispatch(r);
-      }
-      offset += size;
+  EmfReader reader(std::span<const uint8_t>(data_, size_));
+  ReadHeader(reader.Header());
+  EmfRecord r;
+  while (reader.Next(r)) {
+    if (r.Type() == EMR_EOF) return;
+    try {
+      Dispatch(r);
+    } catch (const Malformed& m) {
+      throw Malformed{m.What + " (record at byte " + std::to_string(reader.Offset()) + ")"};
+    } catch (const EmfFormatError& e) {
+      throw Malformed{std::string(e.what()) + " (record at byte " + std::to_string(reader.Offset()) + ")"};
     }
-  } catch (const Malformed& m) {
-    throw Malformed{m.What + " (record at byte " + std::to_string(offset) + ")"};
   }
 }
 
-void Interpreter::ReadHeader(const Record& r) {
-  if (r.Type() != EMR_HEADER || r.Size() < kHeaderMinSize || r.U32(40) != kEmfSignature)
-    throw Malformed{"not an enhanced metafile"};
-  uint32_t bytes = r.U32(48);
-  if (bytes > size_) throw Malformed{"metafile shorter than its header says"};
-  if (bytes < r.Size()) throw Malformed{"bad metafile size"};
-  int64_t left = r.I32(24), top = r.I32(28), right = r.I32(32), bottom = r.I32(36);
+void Interpreter::ReadHeader(const EmfRecord& r) {
+  int64_t left = r.I32(EmfHeaderAt::Frame), top = r.I32(EmfHeaderAt::Frame + 4);
+  int64_t right = r.I32(EmfHeaderAt::Frame + 8), bottom = r.I32(EmfHeaderAt::Frame + 12);
   if (right <= left || bottom <= top) throw Malformed{"empty frame"};
   frameLeft_ = double(left);
   frameTop_ = double(top);
   scaleX_ = target_.width() / double(right - left);
   scaleY_ = target_.height() / double(bottom - top);
-  handles_.resize(uint16_t(r.U32(56)));
-  int32_t devX = r.I32(72), devY = r.I32(76), mmX = r.I32(80), mmY = r.I32(84);
+  handles_.resize(r.U16(EmfHeaderAt::Handles));
+  int32_t devX = r.I32(EmfHeaderAt::Device), devY = r.I32(EmfHeaderAt::Device + 4);
+  int32_t mmX = r.I32(EmfHeaderAt::Millimeters), mmY = r.I32(EmfHeaderAt::Millimeters + 4);
   if (devX > 0 && devY > 0 && mmX > 0 && mmY > 0) {
     deviceUnitX_ = mmX * 100.0 / devX;
     deviceUnitY_ = mmY * 100.0 / devY;
@@ -263,7 +202,7 @@ void Interpreter::ReadHeader(const Record& r) {
   SetMapMode(MM_TEXT);
 }
 
-void Interpreter::Dispatch(const Record& r) {
+void Interpreter::Dispatch(const EmfRecord& r) {
   switch (r.Type()) {
     case EMR_HEADER: throw Malformed{"second header record"};
     case EMR_SETMAPMODE: SetMapMode(r.U32(8)); break;
@@ -276,9 +215,7 @@ void Interpreter::Dispatch(const Record& r) {
     }
     case EMR_SETMITERLIMIT: {
       // Written as a float, as the platform's own header declares the field.
-      uint32_t bits = r.U32(8);
-      float limit;
-      std::memcpy(&limit, &bits, sizeof limit);
+      float limit = r.F32(8);
       if (limit >= 1) miterLimit_ = std::min(double(limit), 1e6);  // NaN fails the test too
       break;
     }
@@ -311,14 +248,13 @@ void Interpreter::Dispatch(const Record& r) {
 }
 
 void Interpreter::SetMapMode(uint32_t mode) {
-  // 0.01 mm per logical unit of the fixed-scale modes MM_LOMETRIC..MM_TWIPS.
-  static constexpr double kUnits[] = {10, 1, 25.4, 2.54, 2540.0 / 1440};
+  // 0.01 mm per logical unit of the fixed-scale modes; y grows upwards there.
   if (mode == MM_TEXT) {
     unitX_ = deviceUnitX_;
     unitY_ = deviceUnitY_;
-  } else if (mode > MM_TEXT && mode <= MM_TWIPS) {
-    unitX_ = kUnits[mode - 2];
-    unitY_ = -kUnits[mode - 2];
+  } else if (int64_t perInch = LogicalUnitsPerInch(mode); perInch > 0) {
+    unitX_ = 2540.0 / double(perInch);
+    unitY_ = -unitX_;
   } else {
     throw Malformed{"unsupported mapping mode " + std::to_string(mode)};
   }
@@ -331,7 +267,7 @@ GdiObject& Interpreter::Slot(uint32_t index) {
 
 // EMR_CREATEPEN: an old-style pen; wider than nothing it is geometric with
 // round caps and joins.
-void Interpreter::CreatePen(const Record& r) {
+void Interpreter::CreatePen(const EmfRecord& r) {
   r.Require(28);
   GdiObject& o = Slot(r.U32(8));
   o = GdiObject{GdiObject::Kind::Pen, {}, {}};
@@ -343,7 +279,7 @@ void Interpreter::CreatePen(const Record& r) {
   o.Pen.Color = FromColorRef(r.U32(24));
 }
 
-void Interpreter::CreateExtPen(const Record& r) {
+void Interpreter::CreateExtPen(const EmfRecord& r) {
   r.Require(52);
   uint64_t styleEntries = r.U32(48);
   r.Require(52 + styleEntries * 4);
@@ -357,7 +293,7 @@ void Interpreter::CreateExtPen(const Record& r) {
   o.Pen.Color = FromColorRef(r.U32(40));
 }
 
-void Interpreter::CreateBrush(const Record& r) {
+void Interpreter::CreateBrush(const EmfRecord& r) {
   r.Require(24);
   GdiObject& o = Slot(r.U32(8));
   o = GdiObject{GdiObject::Kind::Brush, {}, {}};
@@ -367,7 +303,7 @@ void Interpreter::CreateBrush(const Record& r) {
 }
 
 void Interpreter::SelectObject(uint32_t index) {
-  if (index & kStockObject) return SelectStock(index & ~kStockObject);
+  if (index & StockObjectFlag) return SelectStock(index & ~StockObjectFlag);
   GdiObject& o = Slot(index);
   if (o.Kind == GdiObject::Kind::Empty) throw Malformed{"selected object does not exist"};
   if (o.Kind == GdiObject::Kind::Pen) pen_ = o.Pen;
@@ -384,13 +320,13 @@ void Interpreter::SelectStock(uint32_t index) {
     pen_ = PenObject{};
     pen_.Null = index == NULL_PEN;
     pen_.Color = index == WHITE_PEN ? Qt::white : Qt::black;
-  } else if (index < OEM_FIXED_FONT || index > DC_PEN) {
+  } else if (StockObjectKind(index) == StockKind::None) {
     throw Malformed{"unknown stock object"};
-  }  // stock fonts and the palette do not change the drawing
+  }  // stock fonts, the palette and the DC objects do not change the drawing
 }
 
 void Interpreter::DeleteObject(uint32_t index) {
-  if (index & kStockObject) return;  // stock objects are never deleted
+  if (index & StockObjectFlag) return;  // stock objects are never deleted
   GdiObject& o = Slot(index);
   if (o.Kind == GdiObject::Kind::Empty) throw Malformed{"deleted object does not exist"};
   o = GdiObject{};  // a selected object stays in use: the selection holds a copy
@@ -421,7 +357,7 @@ void Interpreter::LineTo(int64_t x, int64_t y) {
 }
 
 // EMR_POLYBEZIERTO and EMR_POLYBEZIERTO16: bounds, count, then the points.
-void Interpreter::PolyBezierTo(const Record& r, bool sixteenBit) {
+void Interpreter::PolyBezierTo(const EmfRecord& r, bool sixteenBit) {
   uint64_t count = r.U32(24), pointSize = sixteenBit ? 4 : 8;
   r.Require(28 + count * pointSize);
   if (count % 3 != 0) throw Malformed{"Bezier point count not a multiple of 3"};
@@ -507,6 +443,8 @@ PlayResult PlayMetafile(const std::vector<uint8_t>& emf, QPainter& painter, QRec
     Interpreter(emf, area, nullptr).Run();
   } catch (const Malformed& m) {
     return {false, m.What};
+  } catch (const EmfFormatError& e) {
+    return {false, e.what()};
   }
   PainterStateGuard guard(painter);
   Interpreter(emf, area, &painter).Run();

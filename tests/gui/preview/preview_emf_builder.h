@@ -7,26 +7,22 @@
 #include <initializer_list>
 #include <vector>
 
+#include "core/output/emf_format.h"
+
 namespace glyphor::test {
 
-enum : uint32_t {
-  kEmrHeader = 1, kEmrPolyBezierTo = 5, kEmrSetWindowOrgEx = 10, kEmrEof = 14,
-  kEmrSetMapMode = 17, kEmrSetBkMode = 18, kEmrSetPolyFillMode = 19, kEmrMoveToEx = 27,
-  kEmrSelectObject = 37, kEmrCreateBrushIndirect = 39, kEmrDeleteObject = 40, kEmrLineTo = 54,
-  kEmrSetMiterLimit = 58, kEmrBeginPath = 59, kEmrEndPath = 60, kEmrCloseFigure = 61,
-  kEmrFillPath = 62, kEmrStrokeAndFillPath = 63, kEmrPolyBezierTo16 = 88, kEmrExtCreatePen = 95,
-};
 inline constexpr uint32_t kMiterPen = 0x12200, kRoundPen = 0x10200, kBevelPen = 0x11200;
-inline constexpr uint32_t kWhiteBrush = 0x80000000, kBlackBrush = 0x80000004,
-                          kNullBrush = 0x80000005, kBlackPen = 0x80000007, kNullPen = 0x80000008;
+inline constexpr uint32_t kWhiteBrush = StockObjectFlag | WHITE_BRUSH, kBlackBrush = StockObjectFlag | BLACK_BRUSH,
+                          kNullBrush = StockObjectFlag | NULL_BRUSH, kBlackPen = StockObjectFlag | BLACK_PEN,
+                          kNullPen = StockObjectFlag | NULL_PEN;
 inline constexpr uint32_t kRed = 0x0000FF, kBlue = 0xFF0000;  // COLORREF, red lowest
 
 class EmfBuilder {
  public:
   // Frame (0, 0)-(width, height) in 0.01 mm; a 96 dpi reference screen.
   EmfBuilder(int32_t width, int32_t height, uint16_t handles = 4) {
-    Words({kEmrHeader, 88, 0, 0, 0, 0, 0, 0, uint32_t(width), uint32_t(height), 0x464D4520,
-           0x10000, 0, 0, handles, 0, 0, 0, 1920, 1080, 508, 286});
+    Words({EMR_HEADER, 88, 0, 0, 0, 0, 0, 0, uint32_t(width), uint32_t(height), EmfSignature,
+           EmfVersion, 0, 0, handles, 0, 0, 0, 1920, 1080, 508, 286});
     records_ = 1;
   }
 
@@ -37,27 +33,27 @@ class EmfBuilder {
     return *this;
   }
   // MM_HIMETRIC with the window origin at (0, 0), as the recorder starts.
-  EmfBuilder& HiMetric() { return Rec(kEmrSetMapMode, {3}).Rec(kEmrSetWindowOrgEx, {0, 0}); }
+  EmfBuilder& HiMetric() { return Rec(EMR_SETMAPMODE, {3}).Rec(EMR_SETWINDOWORGEX, {0, 0}); }
   EmfBuilder& Pen(uint32_t handle, uint32_t style, uint32_t width, uint32_t color) {
-    return Rec(kEmrExtCreatePen, {handle, 0, 0, 0, 0, style, width, 0, color, 0, 0});
+    return Rec(EMR_EXTCREATEPEN, {handle, 0, 0, 0, 0, style, width, 0, color, 0, 0});
   }
   EmfBuilder& Brush(uint32_t handle, uint32_t style, uint32_t color) {
-    return Rec(kEmrCreateBrushIndirect, {handle, style, color, 0});
+    return Rec(EMR_CREATEBRUSHINDIRECT, {handle, style, color, 0});
   }
-  EmfBuilder& Select(uint32_t handle) { return Rec(kEmrSelectObject, {handle}); }
-  EmfBuilder& Delete(uint32_t handle) { return Rec(kEmrDeleteObject, {handle}); }
+  EmfBuilder& Select(uint32_t handle) { return Rec(EMR_SELECTOBJECT, {handle}); }
+  EmfBuilder& Delete(uint32_t handle) { return Rec(EMR_DELETEOBJECT, {handle}); }
   EmfBuilder& Miter(float limit) {
     uint32_t bits;
     std::memcpy(&bits, &limit, sizeof bits);
-    return Rec(kEmrSetMiterLimit, {bits});
+    return Rec(EMR_SETMITERLIMIT, {bits});
   }
-  EmfBuilder& Move(int32_t x, int32_t y) { return Rec(kEmrMoveToEx, {uint32_t(x), uint32_t(y)}); }
-  EmfBuilder& Line(int32_t x, int32_t y) { return Rec(kEmrLineTo, {uint32_t(x), uint32_t(y)}); }
-  EmfBuilder& Begin() { return Rec(kEmrBeginPath, {}); }
-  EmfBuilder& End() { return Rec(kEmrEndPath, {}); }
-  EmfBuilder& Close() { return Rec(kEmrCloseFigure, {}); }
-  EmfBuilder& StrokeAndFill() { return Rec(kEmrStrokeAndFillPath, {0, 0, 0, 0}); }
-  EmfBuilder& Fill() { return Rec(kEmrFillPath, {0, 0, 0, 0}); }
+  EmfBuilder& Move(int32_t x, int32_t y) { return Rec(EMR_MOVETOEX, {uint32_t(x), uint32_t(y)}); }
+  EmfBuilder& Line(int32_t x, int32_t y) { return Rec(EMR_LINETO, {uint32_t(x), uint32_t(y)}); }
+  EmfBuilder& Begin() { return Rec(EMR_BEGINPATH, {}); }
+  EmfBuilder& End() { return Rec(EMR_ENDPATH, {}); }
+  EmfBuilder& Close() { return Rec(EMR_CLOSEFIGURE, {}); }
+  EmfBuilder& StrokeAndFill() { return Rec(EMR_STROKEANDFILLPATH, {0, 0, 0, 0}); }
+  EmfBuilder& Fill() { return Rec(EMR_FILLPATH, {0, 0, 0, 0}); }
   // A closed rectangle figure from (x0, y0) to (x1, y1).
   EmfBuilder& Rect(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
     return Move(x0, y0).Line(x1, y0).Line(x1, y1).Line(x0, y1).Close();
@@ -67,7 +63,7 @@ class EmfBuilder {
   // record counts filled in.
   std::vector<uint8_t> Bytes() const {
     EmfBuilder done = *this;
-    done.Rec(kEmrEof, {0, 16, 20});
+    done.Rec(EMR_EOF, {0, 16, 20});
     done.Put(48, uint32_t(done.bytes_.size()));
     done.Put(52, done.records_);
     return done.bytes_;

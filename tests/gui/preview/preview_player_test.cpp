@@ -98,7 +98,7 @@ TEST(PreviewPlayer, YRunsUpAndTheWindowOriginShifts) {
   EXPECT_EQ(image.pixel(5, 5), kWhitePx);
 
   EmfBuilder shifted(10000, 10000);
-  shifted.Rec(kEmrSetMapMode, {3}).Rec(kEmrSetWindowOrgEx, {1000, uint32_t(-1000)});
+  shifted.Rec(EMR_SETMAPMODE, {3}).Rec(EMR_SETWINDOWORGEX, {1000, uint32_t(-1000)});
   shifted.Select(kNullPen).Brush(1, 0, kRed).Select(1);
   shifted.Begin().Rect(1000, -1000, 2000, -2000).End().Fill();
   image = Play(shifted.Bytes());
@@ -110,7 +110,7 @@ TEST(PreviewPlayer, EvenOddFillLeavesANestedFigureHollow) {
   auto nested = [](bool winding) {
     EmfBuilder b(10000, 10000);
     b.HiMetric().Select(kNullPen).Brush(1, 0, kRed).Select(1);
-    if (winding) b.Rec(kEmrSetPolyFillMode, {2});
+    if (winding) b.Rec(EMR_SETPOLYFILLMODE, {2});
     b.Begin().Rect(1000, -1000, 9000, -9000).Rect(3000, -3000, 7000, -7000).End().Fill();
     return Play(b.Bytes());
   };
@@ -126,11 +126,11 @@ TEST(PreviewPlayer, BezierRunsIn32And16BitFormsAgree) {
     b.HiMetric().Pen(1, kRoundPen, 200, kBlue).Select(1).Brush(2, 0, kRed).Select(2);
     b.Begin().Move(1000, -5000);
     if (sixteen)
-      b.Rec(kEmrPolyBezierTo16, {0, 0, 0, 0, 3, 1000 | uint32_t(uint16_t(-1000)) << 16,
+      b.Rec(EMR_POLYBEZIERTO16, {0, 0, 0, 0, 3, 1000 | uint32_t(uint16_t(-1000)) << 16,
                                  9000 | uint32_t(uint16_t(-1000)) << 16,
                                  9000 | uint32_t(uint16_t(-5000)) << 16});
     else
-      b.Rec(kEmrPolyBezierTo, {0, 0, 0, 0, 3, 1000, uint32_t(-1000), 9000, uint32_t(-1000), 9000,
+      b.Rec(EMR_POLYBEZIERTO, {0, 0, 0, 0, 3, 1000, uint32_t(-1000), 9000, uint32_t(-1000), 9000,
                                uint32_t(-5000)});
     b.Close().End().StrokeAndFill();
     return Play(b.Bytes());
@@ -168,7 +168,7 @@ TEST(PreviewPlayer, JoinsAndTheMiterLimitShapeTheCorner) {
 TEST(PreviewPlayer, ObjectsStayUsableAfterDeletionAndUnknownRecordsAreSkipped) {
   EmfBuilder b(10000, 10000);
   b.HiMetric().Pen(1, kMiterPen, 400, kBlue).Select(1).Delete(1).Brush(2, 0, kRed).Select(2);
-  b.Rec(kEmrSetBkMode, {1}).Rec(0x7777, {1, 2, 3});
+  b.Rec(EMR_SETBKMODE, {1}).Rec(0x7777, {1, 2, 3});
   b.Begin().Rect(2000, -2000, 8000, -8000).End().StrokeAndFill();
   PlayResult r;
   QImage image = Play(b.Bytes(), &r);
@@ -202,7 +202,7 @@ std::vector<uint8_t> WideLine() {
   for (int x = 1037; x < 290000; x += 7013)
     if (x < 45000 || x > 56000)
       b.Rect(x, -1037, x + 5037, -8963).Rect(x + 1537, -2537, x + 3537, -7437);
-  b.Move(40037, -9037).Rec(kEmrPolyBezierTo, {0, 0, 0, 0, 3, 60037, uint32_t(-137), 80037,
+  b.Move(40037, -9037).Rec(EMR_POLYBEZIERTO, {0, 0, 0, 0, 3, 60037, uint32_t(-137), 80037,
                                              uint32_t(-137), 100037, uint32_t(-9037)});
   b.Move(50937, -3037).Line(48937, -2037).Line(48937, -4037).Close();
   b.End().StrokeAndFill();
@@ -271,18 +271,18 @@ TEST(PreviewPlayer, MalformedMetafilesAreRefusedBeforeAnythingIsDrawn) {
     b.HiMetric().Brush(1, 0, kRed).Select(1).Begin().Rect(0, 0, 10000, -10000).End().Fill();
     return b;
   };
-  add("huge point count", drawn().Begin().Rec(kEmrPolyBezierTo, {0, 0, 0, 0, 0x40000000, 1, 2, 3}));
-  add("huge 16-bit point count", drawn().Begin().Rec(kEmrPolyBezierTo16, {0, 0, 0, 0, 0xFFFFFFFF}));
-  add("points not in threes", drawn().Begin().Rec(kEmrPolyBezierTo, {0, 0, 0, 0, 2, 1, 2, 3, 4}));
+  add("huge point count", drawn().Begin().Rec(EMR_POLYBEZIERTO, {0, 0, 0, 0, 0x40000000, 1, 2, 3}));
+  add("huge 16-bit point count", drawn().Begin().Rec(EMR_POLYBEZIERTO16, {0, 0, 0, 0, 0xFFFFFFFF}));
+  add("points not in threes", drawn().Begin().Rec(EMR_POLYBEZIERTO, {0, 0, 0, 0, 2, 1, 2, 3, 4}));
   add("handle beyond the table", drawn().Select(100));
   add("handle never created", drawn().Select(3));
   add("object at handle 0", drawn().Brush(0, 0, kRed));
   add("deleted twice", drawn().Delete(1).Delete(1));
   add("unknown stock object", drawn().Select(0x80000100));
-  add("style entries beyond the record", drawn().Rec(kEmrExtCreatePen,
+  add("style entries beyond the record", drawn().Rec(EMR_EXTCREATEPEN,
                                                      {2, 0, 0, 0, 0, kMiterPen, 1, 0, 0, 0, 1000}));
-  add("short record", drawn().Rec(kEmrLineTo, {5}));
-  add("second header", drawn().Rec(kEmrHeader, {}));
+  add("short record", drawn().Rec(EMR_LINETO, {5}));
+  add("second header", drawn().Rec(EMR_HEADER, {}));
   for (size_t n = 1; n < good.size(); n += 3)
     cases.emplace_back("truncated", std::vector<uint8_t>(good.begin(), good.begin() + n));
   std::vector<uint8_t> noEof(good.begin(), good.end() - 20);
@@ -303,9 +303,9 @@ TEST(PreviewPlayer, MalformedMetafilesAreRefusedBeforeAnythingIsDrawn) {
 TEST(PreviewPlayer, MutatedMetafilesAreRefusedOrPlayedWithoutCrashing) {
   EmfBuilder b(10000, 10000);
   b.HiMetric().Pen(1, kMiterPen, 400, kBlue).Select(1).Miter(4).Brush(2, 0, kRed).Select(2);
-  b.Begin().Move(1000, -5000).Rec(kEmrPolyBezierTo, {0, 0, 0, 0, 3, 1000, uint32_t(-1000), 9000,
+  b.Begin().Move(1000, -5000).Rec(EMR_POLYBEZIERTO, {0, 0, 0, 0, 3, 1000, uint32_t(-1000), 9000,
                                                     uint32_t(-1000), 9000, uint32_t(-5000)});
-  b.Rec(kEmrPolyBezierTo16, {0, 0, 0, 0, 3, 1, 2, 3}).Close().End().StrokeAndFill();
+  b.Rec(EMR_POLYBEZIERTO16, {0, 0, 0, 0, 3, 1, 2, 3}).Close().End().StrokeAndFill();
   const std::vector<uint8_t> good = b.Bytes();
   const uint32_t values[] = {0, 1, 3, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 0x80000008, 0x41200000};
   std::mt19937 random(12345);
