@@ -5,6 +5,7 @@
 #include "core/settings/colors.h"
 #include "core/platform/errors.h"
 #include "core/settings/ini_file.h"
+#include "core/text/int_text.h"
 
 namespace glyphor {
 
@@ -51,35 +52,115 @@ int LoadedLineJoin(int32_t value) { return std::clamp(value, 0, 2); }
 // The up-down control holds its position as a 16-bit signed number.
 int LoadedMiterLimit(int32_t value) { return static_cast<int16_t>(value & 0xFFFF); }
 
-void LoadFont(SettingsModel& m, const TIniFile& ini) {
-  const std::string name = ini.ReadString(kFont, "FontName", m.Values().Font.Name);
-  if (!name.empty()) m.SetFontName(TruncateFaceName(name, kMaxFaceNameBytes));
-  m.SetFontSize(ini.ReadInteger(kFont, "FontSize", m.Values().Font.Size));
-  m.SetFontStyle(static_cast<uint8_t>(ini.ReadInteger(kFont, "FontStyle", m.Values().Font.Style)));
-  m.SetFillColor(TextToColor(ini.ReadString(kFont, "FontColor", ColorToText(m.Values().Font.Color))));
-  m.SetFontCharset(
-      static_cast<uint8_t>(ini.ReadInteger(kFont, "FontCharset", m.Values().Font.Charset)));
-}
+// One key of the file as seen by a load: its typed reads with a default.
+class KeyReader {
+ public:
+  KeyReader(const TIniFile& ini, const char* section, const char* key) : ini_(ini), section_(section), key_(key) {}
+  std::string Text(const std::string& def) const { return ini_.ReadString(section_, key_, def); }
+  int32_t Integer(int32_t def) const { return ini_.ReadInteger(section_, key_, def); }
+  bool Flag(bool def) const { return ini_.ReadBool(section_, key_, def); }
+  uint32_t Colour(uint32_t def) const { return TextToColor(Text(ColorToText(def))); }
 
-void LoadStroke(SettingsModel& m, const TIniFile& ini) {
-  m.SetText(ini.ReadString(kFont, "FontText", m.Values().Text));
-  m.SetTransparent(ini.ReadBool(kFont, "FontTransparent", m.Values().TransparentFill));
-  m.SetStrokeColor(
-      TextToColor(ini.ReadString(kFont, "FontStrokeColor", ColorToText(m.Values().StrokeColor))));
-  m.SetStrokeWidth(ini.ReadInteger(kFont, "FontStrokeWidth", m.Values().StrokeWidth));
-}
+ private:
+  const TIniFile& ini_;
+  const char* section_;
+  const char* key_;
+};
 
-void LoadOutput(SettingsModel& m, const TIniFile& ini, const std::string& documentsDir) {
-  m.SetResolution(ini.ReadInteger(kSvg, "Resolution", m.Values().Resolution));
-  m.SetViewAfterSave(ini.ReadBool(kSvg, "View", m.Values().ViewAfterSave));
-  m.SetSvgDir(ini.ReadString(kSvg, "SVGDir", documentsDir));
-  m.SetEmfDir(ini.ReadString(kEmf, "EMFDir", documentsDir));
-  // After the transparent flag, so a file holding both loads with
-  // transparency cleared and disabled.
-  m.SetFukuromoji(ini.ReadBool(kFont, "FontFukuromoji", m.Values().Fukuromoji));
-  m.SetLineJoin(LoadedLineJoin(ini.ReadInteger(kFont, "FontLineJoin", m.Values().LineJoin)));
-  m.SetMiterLimit(LoadedMiterLimit(ini.ReadInteger(kFont, "FontMiterLimit", m.Values().MiterLimit)));
-}
+std::string FlagText(bool on) { return on ? "1" : "0"; }
+
+// Every key of the settings file, in the order it is read and written, with
+// how it reaches the model and what is written for it.
+struct KeyRule {
+  const char* section;
+  const char* key;
+  void (*load)(SettingsModel& m, const KeyReader& value, const std::string& documentsDir);
+  std::string (*save)(const SettingsModel& m);
+};
+
+const KeyRule kKeys[] = {
+    {kFont, "FontName",
+     [](SettingsModel& m, const KeyReader& value, const std::string&) {
+       const std::string name = value.Text(m.Values().Font.Name);
+       if (!name.empty()) m.SetFontName(TruncateFaceName(name, kMaxFaceNameBytes));
+     },
+     [](const SettingsModel& m) { return m.Values().Font.Name; }},
+    {kFont, "FontSize",
+     [](SettingsModel& m, const KeyReader& value, const std::string&) {
+       m.SetFontSize(value.Integer(m.Values().Font.Size));
+     },
+     [](const SettingsModel& m) { return IntToText(m.Values().Font.Size); }},
+    {kFont, "FontStyle",
+     [](SettingsModel& m, const KeyReader& value, const std::string&) {
+       m.SetFontStyle(static_cast<uint8_t>(value.Integer(m.Values().Font.Style)));
+     },
+     [](const SettingsModel& m) { return IntToText(m.Values().Font.Style); }},
+    {kFont, "FontColor",
+     [](SettingsModel& m, const KeyReader& value, const std::string&) {
+       m.SetFillColor(value.Colour(m.Values().Font.Color));
+     },
+     [](const SettingsModel& m) { return ColorToText(m.Values().Font.Color); }},
+    {kFont, "FontCharset",
+     [](SettingsModel& m, const KeyReader& value, const std::string&) {
+       m.SetFontCharset(static_cast<uint8_t>(value.Integer(m.Values().Font.Charset)));
+     },
+     [](const SettingsModel& m) { return IntToText(m.Values().Font.Charset); }},
+    {kFont, "FontText",
+     [](SettingsModel& m, const KeyReader& value, const std::string&) { m.SetText(value.Text(m.Values().Text)); },
+     [](const SettingsModel& m) { return TrimTrailingControls(m.Values().Text); }},
+    {kFont, "FontTransparent",
+     [](SettingsModel& m, const KeyReader& value, const std::string&) {
+       m.SetTransparent(value.Flag(m.Values().TransparentFill));
+     },
+     [](const SettingsModel& m) { return FlagText(m.Values().TransparentFill); }},
+    {kFont, "FontStrokeColor",
+     [](SettingsModel& m, const KeyReader& value, const std::string&) {
+       m.SetStrokeColor(value.Colour(m.Values().StrokeColor));
+     },
+     [](const SettingsModel& m) { return ColorToText(m.Values().StrokeColor); }},
+    {kFont, "FontStrokeWidth",
+     [](SettingsModel& m, const KeyReader& value, const std::string&) {
+       m.SetStrokeWidth(value.Integer(m.Values().StrokeWidth));
+     },
+     [](const SettingsModel& m) { return IntToText(m.Values().StrokeWidth); }},
+    {kSvg, "Resolution",
+     [](SettingsModel& m, const KeyReader& value, const std::string&) {
+       m.SetResolution(value.Integer(m.Values().Resolution));
+     },
+     [](const SettingsModel& m) { return IntToText(m.Values().Resolution); }},
+    {kSvg, "View",
+     [](SettingsModel& m, const KeyReader& value, const std::string&) {
+       m.SetViewAfterSave(value.Flag(m.Values().ViewAfterSave));
+     },
+     [](const SettingsModel& m) { return FlagText(m.Values().ViewAfterSave); }},
+    {kSvg, "SVGDir",
+     [](SettingsModel& m, const KeyReader& value, const std::string& documentsDir) {
+       m.SetSvgDir(value.Text(documentsDir));
+     },
+     [](const SettingsModel& m) { return m.SvgDir(); }},
+    {kEmf, "EMFDir",
+     [](SettingsModel& m, const KeyReader& value, const std::string& documentsDir) {
+       m.SetEmfDir(value.Text(documentsDir));
+     },
+     [](const SettingsModel& m) { return m.EmfDir(); }},
+    // After the transparent flag, so a file holding both loads with
+    // transparency cleared and disabled.
+    {kFont, "FontFukuromoji",
+     [](SettingsModel& m, const KeyReader& value, const std::string&) {
+       m.SetFukuromoji(value.Flag(m.Values().Fukuromoji));
+     },
+     [](const SettingsModel& m) { return FlagText(m.Values().Fukuromoji); }},
+    {kFont, "FontLineJoin",
+     [](SettingsModel& m, const KeyReader& value, const std::string&) {
+       m.SetLineJoin(LoadedLineJoin(value.Integer(m.Values().LineJoin)));
+     },
+     [](const SettingsModel& m) { return IntToText(m.Values().LineJoin); }},
+    {kFont, "FontMiterLimit",
+     [](SettingsModel& m, const KeyReader& value, const std::string&) {
+       m.SetMiterLimit(LoadedMiterLimit(value.Integer(m.Values().MiterLimit)));
+     },
+     [](const SettingsModel& m) { return IntToText(m.Values().MiterLimit); }},
+};
 
 }  // namespace
 
@@ -88,30 +169,12 @@ void LoadSettings(SettingsModel& m, const std::string& fileName, const std::stri
   // A missing file means the defaults; one that exists but cannot be read
   // must not pass for an empty one.
   if (ini.Unreadable()) throw EIniFileException(FormatMessage("%s を読み込めません", {fileName}));
-  LoadFont(m, ini);
-  LoadStroke(m, ini);
-  LoadOutput(m, ini, documentsDir);
+  for (const KeyRule& rule : kKeys) rule.load(m, KeyReader(ini, rule.section, rule.key), documentsDir);
 }
 
 void SaveSettings(const SettingsModel& m, const std::string& fileName) {
-  const ConversionSettings& v = m.Values();
   TIniFile ini(fileName);
-  ini.WriteString(kFont, "FontName", v.Font.Name);
-  ini.WriteInteger(kFont, "FontSize", v.Font.Size);
-  ini.WriteInteger(kFont, "FontStyle", v.Font.Style);
-  ini.WriteString(kFont, "FontColor", ColorToText(v.Font.Color));
-  ini.WriteInteger(kFont, "FontCharset", v.Font.Charset);
-  ini.WriteString(kFont, "FontText", TrimTrailingControls(v.Text));
-  ini.WriteBool(kFont, "FontTransparent", v.TransparentFill);
-  ini.WriteString(kFont, "FontStrokeColor", ColorToText(v.StrokeColor));
-  ini.WriteInteger(kFont, "FontStrokeWidth", v.StrokeWidth);
-  ini.WriteInteger(kSvg, "Resolution", v.Resolution);
-  ini.WriteBool(kSvg, "View", v.ViewAfterSave);
-  ini.WriteString(kSvg, "SVGDir", m.SvgDir());
-  ini.WriteString(kEmf, "EMFDir", m.EmfDir());
-  ini.WriteBool(kFont, "FontFukuromoji", v.Fukuromoji);
-  ini.WriteInteger(kFont, "FontLineJoin", v.LineJoin);
-  ini.WriteInteger(kFont, "FontMiterLimit", v.MiterLimit);
+  for (const KeyRule& rule : kKeys) ini.WriteString(rule.section, rule.key, rule.save(m));
   ini.UpdateFile();
 }
 
