@@ -1,7 +1,7 @@
 #include "app/display_probe.h"
 
-#include <cstdlib>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 
 #include <netdb.h>

@@ -18,8 +18,12 @@ class BatchRun : public ::testing::Test {
  protected:
   TempDir home, cache;
   std::vector<std::string> Env() const {
-    return {"HOME=" + home.path(), "XDG_CONFIG_HOME=" + home / ".config", "XDG_DATA_HOME=" + home / ".local/share",
-            "XDG_DATA_DIRS=" + home / "system", "XDG_CONFIG_DIRS=" + home / "etc", "XDG_CACHE_HOME=" + cache.path()};
+    return {"HOME=" + home.path(),
+            "XDG_CONFIG_HOME=" + home / ".config",
+            "XDG_DATA_HOME=" + home / ".local/share",
+            "XDG_DATA_DIRS=" + home / "system",
+            "XDG_CONFIG_DIRS=" + home / "etc",
+            "XDG_CACHE_HOME=" + cache.path()};
   }
   std::string Gly(const std::string& name, const std::string& body) {
     const std::string path = home / name;
@@ -48,9 +52,9 @@ TEST_F(BatchRun, ConvertsASettingsFileBesideItself) {
   EXPECT_EQ(r.err, "");
   const std::string svg = ReadFile(home / "Logo.svg");
   const std::string head =
-            "<?xml version=\"1.0\" standalone=\"yes\"?>\r\n"
-            "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"18.8990mm\" height=\"31.0275mm\" "
-            "viewBox=\"0 0 18.8990 31.0275\">\r\n<path ";
+      "<?xml version=\"1.0\" standalone=\"yes\"?>\r\n"
+      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"18.8990mm\" height=\"31.0275mm\" "
+      "viewBox=\"0 0 18.8990 31.0275\">\r\n<path ";
   EXPECT_EQ(svg.substr(0, head.size()), head);
   EXPECT_NE(svg.find("d=\"M9.4495 8.2430 L6.0205 17.4505"), std::string::npos);
   // A batch run writes no settings of its own.
@@ -106,8 +110,8 @@ TEST_F(BatchRun, FailuresEndWithTheirMessageAndStatusOne) {
   EXPECT_EQ(r.err, "ファイル " + home / "missing-folder/x.svg" + " を作成できません\n");
 
   // Hostile texts end with a clear outcome, never a signal.
-  const std::string junk = Gly("junk.gly", Settings(std::string("\xff\xfe\x01\x02\xf0\x9f\x98\x80", 8) +
-                                                        std::string(10000, 'W')));
+  const std::string junk =
+      Gly("junk.gly", Settings(std::string("\xff\xfe\x01\x02\xf0\x9f\x98\x80", 8) + std::string(10000, 'W')));
   r = RunGlyphor({junk}, Env());
   EXPECT_EQ(r.signal, 0);
   EXPECT_EQ(r.exitCode, 0) << r.err;
@@ -117,7 +121,8 @@ TEST_F(BatchRun, OpensTheWrittenSvgInTheDefaultViewer) {
   // A viewer that records what it was asked to open.
   const std::string marker = home / "opened";
   const std::string viewer = home / "my viewer.sh";
-  WriteFile(viewer, "#!/bin/sh\nprintf '%s' \"$1\" > '" + marker + ".tmp' && mv '" + marker + ".tmp' '" + marker + "'\n");
+  WriteFile(viewer,
+            "#!/bin/sh\nprintf '%s' \"$1\" > '" + marker + ".tmp' && mv '" + marker + ".tmp' '" + marker + "'\n");
   ::chmod(viewer.c_str(), 0755);
   ::mkdir((home / ".local").c_str(), 0755);
   ::mkdir((home / ".local/share").c_str(), 0755);

@@ -24,8 +24,7 @@ class HostileInput : public ::testing::Test {
   }
   // Writes `body` as <name>.gly, converts it and checks the outcome; returns
   // the run for further checks.
-  RunResult Convert(const std::string& name, const std::string& body,
-                    const std::vector<std::string>& extraEnv = {}) {
+  RunResult Convert(const std::string& name, const std::string& body, const std::vector<std::string>& extraEnv = {}) {
     const std::string gly = home / (name + ".gly"), svg = home / (name + ".svg");
     WriteFile(gly, body);
     std::vector<std::string> env = Env();
@@ -68,8 +67,8 @@ TEST_F(HostileInput, HugeLinesAndLongTexts) {
   // One 4 MB line and nothing else: no section, so the defaults convert.
   Convert("one_line", std::string(4 << 20, 'x'));
   // A 4 MB text value is cut, the rest of the file still read.
-  const RunResult big = Convert("big_value", Settings("FontName=DejaVu Sans\r\nFontText=" +
-                                                      std::string(4 << 20, 'W') + "\r\nFontColor=clBlue\r\n"));
+  const RunResult big = Convert("big_value", Settings("FontName=DejaVu Sans\r\nFontText=" + std::string(4 << 20, 'W') +
+                                                      "\r\nFontColor=clBlue\r\n"));
   EXPECT_EQ(big.exitCode, 0) << big.err;
   EXPECT_NE(ReadFile(home / "big_value.svg").find("fill:#0000FF"), std::string::npos);
   // 10 000 characters of three bytes each.
@@ -79,18 +78,22 @@ TEST_F(HostileInput, HugeLinesAndLongTexts) {
 }
 
 TEST_F(HostileInput, ExtremeNumbersInEveryKey) {
-  const char* keys[] = {"FontSize", "FontStyle", "FontCharset", "FontStrokeWidth", "FontLineJoin",
-                        "FontMiterLimit", "FontTransparent", "FontFukuromoji"};
+  const char* keys[] = {"FontSize",     "FontStyle",      "FontCharset",     "FontStrokeWidth",
+                        "FontLineJoin", "FontMiterLimit", "FontTransparent", "FontFukuromoji"};
   const char* values[] = {"2147483647", "-2147483648", "$FFFFFFFF", "99999999999", "-5", "0", "$80000000"};
   int n = 0;
   for (const char* value : values) {
     std::string font = "FontName=DejaVu Sans\r\nFontText=Ag\r\n";
     for (const char* key : keys) font += std::string(key) + "=" + value + "\r\n";
-    const RunResult r = Convert("numbers" + std::to_string(n++), Settings(font, std::string("Resolution=") + value + "\r\n"));
+    const RunResult r =
+        Convert("numbers" + std::to_string(n++), Settings(font, std::string("Resolution=") + value + "\r\n"));
     EXPECT_EQ(r.exitCode, 0) << value << ": " << r.err;
   }
   // Colour keys with numbers at the edges of 32 bits, and past them.
-  EXPECT_EQ(Convert("colour_max", Settings("FontName=DejaVu Sans\r\nFontColor=$FFFFFFFF\r\nFontStrokeColor=-2147483648\r\n")).exitCode, 0);
+  EXPECT_EQ(
+      Convert("colour_max", Settings("FontName=DejaVu Sans\r\nFontColor=$FFFFFFFF\r\nFontStrokeColor=-2147483648\r\n"))
+          .exitCode,
+      0);
   const RunResult past = Convert("colour_past", Settings("FontName=DejaVu Sans\r\nFontColor=99999999999\r\n"));
   EXPECT_EQ(past.exitCode, 1);
   EXPECT_EQ(past.err, "'99999999999' は整数ではありません\n");
@@ -100,14 +103,18 @@ TEST_F(HostileInput, ControlCharactersAndEmoji) {
   std::string controls;
   for (char c = 1; c < 32; ++c)
     if (c != '\r' && c != '\n') controls += c;
-  EXPECT_EQ(Convert("controls", Settings("FontName=DejaVu Sans\r\nFontText=A" + controls + "\x7F" + "B\r\n")).exitCode, 0);
+  EXPECT_EQ(Convert("controls", Settings("FontName=DejaVu Sans\r\nFontText=A" + controls + "\x7F" + "B\r\n")).exitCode,
+            0);
   // Emoji, a combining mark, joiners, a variation selector, a private-use and
   // a non-character code point, a right-to-left mark.
-  const std::string mixed = "\xF0\x9F\x98\x80\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9 e\xCC\x81 \xE2\x9D\xA4\xEF\xB8\x8F"
-                            "\xEE\x80\x80\xEF\xBF\xBF\xE2\x80\x8F\xF4\x8F\xBF\xBF";
+  const std::string mixed =
+      "\xF0\x9F\x98\x80\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9 e\xCC\x81 \xE2\x9D\xA4\xEF\xB8\x8F"
+      "\xEE\x80\x80\xEF\xBF\xBF\xE2\x80\x8F\xF4\x8F\xBF\xBF";
   EXPECT_EQ(Convert("emoji", Settings("FontName=DejaVu Sans\r\nFontText=" + mixed + "\r\n")).exitCode, 0);
   EXPECT_EQ(Convert("emoji_styled", Settings("FontName=IPAPGothic\r\nFontStyle=15\r\nFontText=" + mixed + "\r\n",
-                                             "Resolution=1200\r\n")).exitCode, 0);
+                                             "Resolution=1200\r\n"))
+                .exitCode,
+            0);
 }
 
 // A font that fontconfig listed while it was sound and that has been
@@ -118,8 +125,8 @@ TEST_F(HostileInput, FontFileThatIsNoLongerAFont) {
   std::filesystem::create_directories(home / "fonts");
   const std::string font = home / "fonts/DejaVuSans.ttf";
   std::filesystem::copy_file(source, font);
-  WriteFile(home / "fonts.conf", "<?xml version=\"1.0\"?>\n<fontconfig><dir>" + home / "fonts" +
-                                     "</dir><cachedir>" + home / "fc-cache" + "</cachedir></fontconfig>\n");
+  WriteFile(home / "fonts.conf", "<?xml version=\"1.0\"?>\n<fontconfig><dir>" + home / "fonts" + "</dir><cachedir>" +
+                                     home / "fc-cache" + "</cachedir></fontconfig>\n");
   const std::vector<std::string> env{"FONTCONFIG_FILE=" + home / "fonts.conf", "GLYPHOR_NO_FACE_CACHE=1"};
   const std::string body = Settings("FontName=DejaVu Sans\r\nFontText=Ag\r\n");
   ASSERT_EQ(Convert("sound", body, env).exitCode, 0);  // fontconfig caches the folder

@@ -8,13 +8,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/output/metafile_picture.h"
+#include "core/output/metafile_save.h"
+#include "core/output/svg_writer.h"
 #include "core/platform/atomic_file.h"
 #include "core/platform/errors.h"
 #include "core/settings/ini_file.h"
-#include "core/output/metafile_picture.h"
-#include "core/output/metafile_save.h"
 #include "core/settings/settings_io.h"
-#include "core/output/svg_writer.h"
 #include "support/scoped_seam.h"
 #include "support/test_support.h"
 
@@ -51,12 +51,8 @@ class InjectedFailure {
           return -1;
         };
         break;
-      case Failure::FsyncFails:
-        seam.fsync = [](int) { return errno = EIO, -1; };
-        break;
-      case Failure::RenameFails:
-        seam.rename = [](const char*, const char*) { return errno = EXDEV, -1; };
-        break;
+      case Failure::FsyncFails: seam.fsync = [](int) { return errno = EIO, -1; }; break;
+      case Failure::RenameFails: seam.rename = [](const char*, const char*) { return errno = EXDEV, -1; }; break;
     }
   }
 
@@ -97,7 +93,11 @@ std::vector<Writer> Writers() {
   const auto streamError = [](const std::string&) { return std::string("ストリームへの書き込みエラー"); };
   const auto cannotWrite = [](const std::string& path) { return path + " に書き込めません"; };
   return {
-      {"a.svg", [](const std::string& p) { NoMessages m; WriteSvg(p, SmallText(), DefaultScreenPpi, m); },
+      {"a.svg",
+       [](const std::string& p) {
+         NoMessages m;
+         WriteSvg(p, SmallText(), DefaultScreenPpi, m);
+       },
        cannotCreate},
       {"a.emf", [](const std::string& p) { SaveMetafileFile(p, picture); }, streamError},
       {"a.wmf", [](const std::string& p) { SaveMetafileFile(p, picture); }, streamError},

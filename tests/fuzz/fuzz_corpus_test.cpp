@@ -30,13 +30,15 @@ TEST(FuzzCorpus, SettingsFilesLoadAndSave) { EXPECT_GT(Replay("settings", fuzz::
 TEST(FuzzCorpus, ColourAndIntegerTexts) { EXPECT_GT(Replay("color", fuzz::ColorInput), 0); }
 
 TEST(FuzzCorpus, CapturedTextsAsSvgAndMetafile) {
-  EXPECT_GT(Replay("capture", [](const uint8_t* data, size_t size) {
-    try {
-      fuzz::CaptureInput(data, size);
-    } catch (const EFontError&) {
-      // IPAPGothic missing on this machine: the capture reports it.
-    }
-  }), 0);
+  EXPECT_GT(Replay("capture",
+                   [](const uint8_t* data, size_t size) {
+                     try {
+                       fuzz::CaptureInput(data, size);
+                     } catch (const EFontError&) {
+                       // IPAPGothic missing on this machine: the capture reports it.
+                     }
+                   }),
+            0);
 }
 
 TEST(FuzzCorpus, MetafileBytesToWmf) { EXPECT_GT(Replay("player", fuzz::WmfInput), 0); }

@@ -13,15 +13,15 @@
 #include <unistd.h>
 
 #include "core/outline/capture.h"
-#include "core/settings/colors.h"
-#include "core/platform/errors.h"
-#include "core/settings/ini_file.h"
-#include "core/text/int_text.h"
 #include "core/output/metafile_picture.h"
-#include "core/settings/settings_io.h"
-#include "core/settings/settings_model.h"
 #include "core/output/svg_writer.h"
 #include "core/output/wmf_writer.h"
+#include "core/platform/errors.h"
+#include "core/settings/colors.h"
+#include "core/settings/ini_file.h"
+#include "core/settings/settings_io.h"
+#include "core/settings/settings_model.h"
+#include "core/text/int_text.h"
 
 namespace glyphor::fuzz {
 
@@ -72,8 +72,7 @@ inline void ColorInput(const uint8_t* data, size_t size) {
   try {
     const uint32_t color = TextToColor(text);
     if (TextToColor(ColorToText(color)) != color) __builtin_trap();
-  } catch (const EConvertError&) {
-  }
+  } catch (const EConvertError&) {}
 }
 
 // The first byte picks the face (bit 7), the two-layer mode (bit 6), the
@@ -114,8 +113,7 @@ inline void WmfInput(const uint8_t* data, size_t size) {
   picture.FrameWidth = picture.FrameHeight = 10000;
   try {
     ConvertToPlaceableWmf(picture);
-  } catch (const EOutOfResources&) {
-  }
+  } catch (const EOutOfResources&) {}
 }
 
 }  // namespace glyphor::fuzz

@@ -9,8 +9,14 @@ std::string PathToString(const TPath& path) {
     const PathPoint p = path.GetPoint(i);
     if (!out.empty()) out += ' ';
     switch (p.Kind) {
-      case pkMoveTo: out += 'M'; bezier = 0; break;
-      case pkLineTo: out += 'L'; bezier = 0; break;
+      case pkMoveTo:
+        out += 'M';
+        bezier = 0;
+        break;
+      case pkLineTo:
+        out += 'L';
+        bezier = 0;
+        break;
       case pkBezierTo:
         if (bezier % 3 == 0) out += 'C';
         ++bezier;

@@ -78,8 +78,7 @@ int WaitOrKill(pid_t pid, int timeoutSeconds, bool& timedOut) {
 
 }  // namespace
 
-RunResult RunGlyphor(const std::vector<std::string>& args, const std::vector<std::string>& env,
-                     int timeoutSeconds) {
+RunResult RunGlyphor(const std::vector<std::string>& args, const std::vector<std::string>& env, int timeoutSeconds) {
   TempDir io;
   const std::string outPath = io / "out", errPath = io / "err";
   posix_spawn_file_actions_t fa;

@@ -56,8 +56,8 @@ class XdgHomeTest : public ::testing::Test {
   const TempDir& root() const { return root_; }
 
  private:
-  static constexpr const char* kVariables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CONFIG_DIRS",
-                                               "XDG_DATA_DIRS", "XDG_CURRENT_DESKTOP"};
+  static constexpr const char* kVariables[] = {
+      "HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_DIRS", "XDG_CURRENT_DESKTOP"};
   TempDir root_;
   std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };

@@ -16,14 +16,14 @@ struct TPoint {
 
 // Pen and brush descriptions, in the terms of the metafile's records.
 struct TPenSpec {
-  uint32_t Style = 0;   // PS_* style word (geometric, join, cap, dash)
-  uint32_t Width = 0;   // logical units
-  uint32_t Color = 0;   // plain RGB, red in the low byte
+  uint32_t Style = 0;  // PS_* style word (geometric, join, cap, dash)
+  uint32_t Width = 0;  // logical units
+  uint32_t Color = 0;  // plain RGB, red in the low byte
 };
 
 struct TBrushSpec {
-  uint32_t Style = 0;   // BS_SOLID 0, BS_NULL 1
-  uint32_t Color = 0;   // plain RGB, red in the low byte
+  uint32_t Style = 0;  // BS_SOLID 0, BS_NULL 1
+  uint32_t Color = 0;  // plain RGB, red in the low byte
   uint32_t Hatch = 0;
 };
 

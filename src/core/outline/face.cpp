@@ -22,24 +22,24 @@ void Add(GlyphOutline& o, Op op, std::initializer_list<const FT_Vector*> points)
   for (const FT_Vector* p : points) o.xy.insert(o.xy.end(), {double(p->x), double(p->y)});
 }
 
-const FT_Outline_Funcs kCollect = {
-    [](const FT_Vector* to, void* user) {
-      Add(Out(user), Op::Move, {to});
-      return 0;
-    },
-    [](const FT_Vector* to, void* user) {
-      Add(Out(user), Op::Line, {to});
-      return 0;
-    },
-    [](const FT_Vector* c, const FT_Vector* to, void* user) {
-      Add(Out(user), Op::Conic, {c, to});
-      return 0;
-    },
-    [](const FT_Vector* c1, const FT_Vector* c2, const FT_Vector* to, void* user) {
-      Add(Out(user), Op::Cubic, {c1, c2, to});
-      return 0;
-    },
-    0, 0};
+const FT_Outline_Funcs kCollect = {[](const FT_Vector* to, void* user) {
+                                     Add(Out(user), Op::Move, {to});
+                                     return 0;
+                                   },
+                                   [](const FT_Vector* to, void* user) {
+                                     Add(Out(user), Op::Line, {to});
+                                     return 0;
+                                   },
+                                   [](const FT_Vector* c, const FT_Vector* to, void* user) {
+                                     Add(Out(user), Op::Conic, {c, to});
+                                     return 0;
+                                   },
+                                   [](const FT_Vector* c1, const FT_Vector* c2, const FT_Vector* to, void* user) {
+                                     Add(Out(user), Op::Cubic, {c1, c2, to});
+                                     return 0;
+                                   },
+                                   0,
+                                   0};
 
 }  // namespace
 

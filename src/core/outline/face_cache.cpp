@@ -29,9 +29,7 @@ std::string Hex(const std::string& s) {
 std::optional<std::string> Unhex(const std::string& s) {
   if (s == "-") return std::string();
   if (s.size() % 2) return std::nullopt;
-  auto nibble = [](char c) {
-    return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-  };
+  auto nibble = [](char c) { return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1; };
   std::string out;
   for (size_t i = 0; i < s.size(); i += 2) {
     const int hi = nibble(s[i]), lo = nibble(s[i + 1]);

@@ -14,9 +14,7 @@ struct Point2 {
   double x, y;
 };
 
-TPoint Round(Point2 p) {
-  return {static_cast<int32_t>(std::lround(p.x)), static_cast<int32_t>(std::lround(p.y))};
-}
+TPoint Round(Point2 p) { return {static_cast<int32_t>(std::lround(p.x)), static_cast<int32_t>(std::lround(p.y))}; }
 
 // Collects one contour in whole pixels, so that a final line back to the
 // start can be left to the close flag.

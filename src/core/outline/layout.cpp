@@ -130,7 +130,8 @@ void FontRun::DrawText(TCanvas& canvas, int32_t x, int32_t y, std::string_view t
   const double s = static_cast<double>(em_) / f->Upem();
   const int32_t x0 = x, x1 = x + static_cast<int32_t>(std::lround(line.advance));
   if (x1 <= x0) return;
-  if (underline_) EmitBar(canvas, x0, x1, baseline - (f->underlinePos + f->underlineThick / 2) * s, f->underlineThick * s);
+  if (underline_)
+    EmitBar(canvas, x0, x1, baseline - (f->underlinePos + f->underlineThick / 2) * s, f->underlineThick * s);
   if (strikeOut_) EmitBar(canvas, x0, x1, baseline - f->strikePos * s, f->strikeSize * s);
 }
 

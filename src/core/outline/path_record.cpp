@@ -3,13 +3,11 @@
 namespace glyphor {
 
 void TPersistent::Assign(const TPersistent& source) {
-  throw EConvertError(FormatMessage("%s を %s に代入することはできません",
-                                    {source.ClassName(), ClassName()}));
+  throw EConvertError(FormatMessage("%s を %s に代入することはできません", {source.ClassName(), ClassName()}));
 }
 
 PathPoint TPath::GetPoint(int32_t index) const {
-  if (index < 0 || index >= Info.Count)
-    throw EPathError("TPath.GetPoint: Index is Out of Range");
+  if (index < 0 || index >= Info.Count) throw EPathError("TPath.GetPoint: Index is Out of Range");
   const uint8_t type = Info.Types[index];
   PathPoint p;
   p.X = Info.Points[index].X;
@@ -24,8 +22,7 @@ PathPoint TPath::GetPoint(int32_t index) const {
 }
 
 void TPath::SetPoint(int32_t index, const PathPoint& pt) {
-  if (index < 0 || index >= Info.Count)
-    throw EPathError("TPath.SetPoint: Index is Out of Range");
+  if (index < 0 || index >= Info.Count) throw EPathError("TPath.SetPoint: Index is Out of Range");
   uint8_t type = 0;
   switch (pt.Kind) {
     case pkMoveTo: type = PT_MOVETO; break;
@@ -87,7 +84,8 @@ void TPath::Assign(const TPersistent& source) {
   const int32_t n = other->Info.Count;
   Info.Count = n;
   const size_t size = n > 0 ? static_cast<size_t>(n) : 0;
-  Info.Points.assign(other->Info.Points.begin(), other->Info.Points.begin() + std::min(size, other->Info.Points.size()));
+  Info.Points.assign(other->Info.Points.begin(),
+                     other->Info.Points.begin() + std::min(size, other->Info.Points.size()));
   Info.Types.assign(other->Info.Types.begin(), other->Info.Types.begin() + std::min(size, other->Info.Types.size()));
   Info.Points.resize(size);
   Info.Types.resize(size);

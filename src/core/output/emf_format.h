@@ -53,8 +53,7 @@ constexpr int64_t LogicalUnitsPerInch(uint32_t mapMode) {
 
 // Pen style bits and brush styles ([MS-WMF] PenStyle, BrushStyle).
 inline constexpr uint32_t PS_SOLID = 0, PS_NULL = 5, PS_STYLE_MASK = 0xF;
-inline constexpr uint32_t PS_ENDCAP_ROUND = 0, PS_ENDCAP_SQUARE = 0x100, PS_ENDCAP_FLAT = 0x200,
-                          PS_ENDCAP_MASK = 0xF00;
+inline constexpr uint32_t PS_ENDCAP_ROUND = 0, PS_ENDCAP_SQUARE = 0x100, PS_ENDCAP_FLAT = 0x200, PS_ENDCAP_MASK = 0xF00;
 inline constexpr uint32_t PS_JOIN_ROUND = 0, PS_JOIN_BEVEL = 0x1000, PS_JOIN_MITER = 0x2000, PS_JOIN_MASK = 0xF000;
 inline constexpr uint32_t PS_GEOMETRIC = 0x10000;
 inline constexpr uint32_t BS_SOLID = 0, BS_NULL = 1;
@@ -78,8 +77,9 @@ enum StockObject : uint32_t {
   DC_BRUSH = 18,
   DC_PEN = 19,
 };
-inline constexpr uint32_t StockWhiteBrush = StockObjectFlag | WHITE_BRUSH, StockNullBrush = StockObjectFlag | NULL_BRUSH,
-                          StockBlackPen = StockObjectFlag | BLACK_PEN, StockNullPen = StockObjectFlag | NULL_PEN;
+inline constexpr uint32_t StockWhiteBrush = StockObjectFlag | WHITE_BRUSH,
+                          StockNullBrush = StockObjectFlag | NULL_BRUSH, StockBlackPen = StockObjectFlag | BLACK_PEN,
+                          StockNullPen = StockObjectFlag | NULL_PEN;
 
 enum class StockKind { None, Pen, Brush, Other };
 // What a stock object index (without the flag) stands for: Other for the
@@ -93,11 +93,11 @@ constexpr StockKind StockObjectKind(uint32_t index) {
 
 // EMR_HEADER fields: byte offsets from the start of the record.
 namespace EmfHeaderAt {
-inline constexpr uint32_t Bounds = 8, Frame = 24, Signature = 40, Version = 44, Bytes = 48, Records = 52,
-                          Handles = 56, Device = 72, Millimeters = 80, Micrometers = 100;
+inline constexpr uint32_t Bounds = 8, Frame = 24, Signature = 40, Version = 44, Bytes = 48, Records = 52, Handles = 56,
+                          Device = 72, Millimeters = 80, Micrometers = 100;
 }
-inline constexpr uint32_t EmfHeaderSize = 108;     // with szlMicrometers, as the recorder writes it
-inline constexpr uint32_t EmfHeaderMinSize = 88;   // the base header readers must accept
+inline constexpr uint32_t EmfHeaderSize = 108;        // with szlMicrometers, as the recorder writes it
+inline constexpr uint32_t EmfHeaderMinSize = 88;      // the base header readers must accept
 inline constexpr uint32_t EmfSignature = 0x464D4520;  // " EMF"
 inline constexpr uint32_t EmfVersion = 0x00010000;
 

@@ -19,13 +19,11 @@ int64_t FloorDiv(int64_t a, int64_t b) {
 }
 
 int32_t Clamp32(int64_t v) {
-  return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
-                                                  std::numeric_limits<int32_t>::max()));
+  return static_cast<int32_t>(
+      std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
-bool FitsInt16(TPoint p) {
-  return p.X >= INT16_MIN && p.X <= INT16_MAX && p.Y >= INT16_MIN && p.Y <= INT16_MAX;
-}
+bool FitsInt16(TPoint p) { return p.X >= INT16_MIN && p.X <= INT16_MAX && p.Y >= INT16_MIN && p.Y <= INT16_MAX; }
 
 void Patch32(std::vector<uint8_t>& bytes, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(v >> (8 * i));
@@ -43,9 +41,8 @@ EmfRecorder::EmfRecorder(int32_t frameWidth, int32_t frameHeight)
   const size_t start = BeginRecord(EMR_HEADER);
   PutRect(Rect{});
   PutRect(Rect{0, 0, frameWidth_, frameHeight_});
-  for (uint32_t v : {EmfSignature, EmfVersion, 0u /* nBytes */, 0u /* nRecords */,
-                     0u /* nHandles, sReserved */, 0u /* nDescription */, 0u /* offDescription */,
-                     0u /* nPalEntries */})
+  for (uint32_t v : {EmfSignature, EmfVersion, 0u /* nBytes */, 0u /* nRecords */, 0u /* nHandles, sReserved */,
+                     0u /* nDescription */, 0u /* offDescription */, 0u /* nPalEntries */})
     Put32(v);
   for (int32_t v : {RefScreenPixelsX, RefScreenPixelsY, RefScreenMillimetersX, RefScreenMillimetersY})
     Put32(static_cast<uint32_t>(v));
@@ -226,8 +223,8 @@ void EmfRecorder::AddToBounds(const Rect& r) {
     bounds_ = r;
     return;
   }
-  bounds_ = Rect{std::min(bounds_.Left, r.Left), std::min(bounds_.Top, r.Top),
-                 std::max(bounds_.Right, r.Right), std::max(bounds_.Bottom, r.Bottom)};
+  bounds_ = Rect{std::min(bounds_.Left, r.Left), std::min(bounds_.Top, r.Top), std::max(bounds_.Right, r.Right),
+                 std::max(bounds_.Bottom, r.Bottom)};
 }
 
 // How far the selected pen's ink reaches beyond the path, in logical units: half
@@ -286,8 +283,8 @@ TObjectHandle EmfRecorder::CreatePen(const TPenSpec& pen) {
   const uint32_t index = NewHandle(ObjectKind::Pen);
   pens_[index] = pen;
   const size_t start = BeginRecord(EMR_EXTCREATEPEN);
-  for (uint32_t v : {index, 0u /* offBmi */, 0u /* cbBmi */, 0u /* offBits */, 0u /* cbBits */,
-                     pen.Style, pen.Width, BS_SOLID, pen.Color, 0u /* hatch */, 0u /* style entries */})
+  for (uint32_t v : {index, 0u /* offBmi */, 0u /* cbBmi */, 0u /* offBits */, 0u /* cbBits */, pen.Style, pen.Width,
+                     BS_SOLID, pen.Color, 0u /* hatch */, 0u /* style entries */})
     Put32(v);
   EndRecord(start);
   return index;

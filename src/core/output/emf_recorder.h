@@ -21,8 +21,8 @@ class EmfRecorder : public TCanvas {
   int32_t FrameWidth() const { return frameWidth_; }
   int32_t FrameHeight() const { return frameHeight_; }
 
-  void SetMapMode(uint32_t mode);     // EMR_SETMAPMODE
-  void SetWindowOrg(TPoint origin);   // EMR_SETWINDOWORGEX
+  void SetMapMode(uint32_t mode);    // EMR_SETMAPMODE
+  void SetWindowOrg(TPoint origin);  // EMR_SETWINDOWORGEX
 
   void BeginPath() override;
   void EndPath() override;

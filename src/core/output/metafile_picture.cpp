@@ -6,9 +6,9 @@
 #include <stdexcept>
 
 #include "core/outline/capture.h"
-#include "core/platform/errors.h"
 #include "core/output/emf_reader.h"
 #include "core/output/emf_recorder.h"
+#include "core/platform/errors.h"
 #include "core/platform/system_colors.h"
 
 namespace glyphor {
@@ -18,8 +18,8 @@ namespace {
 // The picture's geometry: path units to 0.01 mm by the scale rule, with the
 // stroke margin.
 struct PictureScale {
-  double Q;         // font size / 72
-  int64_t W;        // effective stroke width, 0.01 mm
+  double Q;   // font size / 72
+  int64_t W;  // effective stroke width, 0.01 mm
   int Resolution;
 
   // v x 2540 formed exactly, then x q, then / Resolution, in extended precision.
@@ -39,17 +39,16 @@ int32_t Trunc32(long double a) {
 }
 
 int32_t Checked32(int64_t v) {
-  if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
-    throw EOutOfResources();
+  if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max()) throw EOutOfResources();
   return static_cast<int32_t>(v);
 }
 
 uint32_t PenStyleForJoin(int lineJoin) {
   constexpr uint32_t base = PS_GEOMETRIC | PS_ENDCAP_FLAT | PS_SOLID;
   switch (lineJoin) {
-    case 0: return base | PS_JOIN_MITER;  // 0x12200
-    case 2: return base | PS_JOIN_BEVEL;  // 0x11200
-    default: return base | PS_JOIN_ROUND; // 0x10200, also for joins out of range
+    case 0: return base | PS_JOIN_MITER;   // 0x12200
+    case 2: return base | PS_JOIN_BEVEL;   // 0x11200
+    default: return base | PS_JOIN_ROUND;  // 0x10200, also for joins out of range
   }
 }
 
@@ -69,12 +68,12 @@ void ScalePath(TPath& path, const PictureScale& sc) {
 void Record(EmfRecorder& rec, const TPath& path, const PictureScale& sc, const ConversionSettings& s) {
   rec.SetMapMode(MM_HIMETRIC);
   rec.SetWindowOrg({0, 0});
-  const TObjectHandle pen = rec.CreatePen(
-      TPenSpec{PenStyleForJoin(s.LineJoin), static_cast<uint32_t>(sc.W), ColorToRGB(s.StrokeColor)});
+  const TObjectHandle pen =
+      rec.CreatePen(TPenSpec{PenStyleForJoin(s.LineJoin), static_cast<uint32_t>(sc.W), ColorToRGB(s.StrokeColor)});
   const TObjectHandle oldPen = rec.SelectObject(pen);
   if (s.LineJoin == 0) rec.SetMiterLimit(static_cast<float>(s.MiterLimit));
-  const TBrushSpec brush = s.TransparentFill ? TBrushSpec{BS_NULL, 0x00FFFFFF, 0}
-                                             : TBrushSpec{BS_SOLID, ColorToRGB(s.Font.Color), 0};
+  const TBrushSpec brush =
+      s.TransparentFill ? TBrushSpec{BS_NULL, 0x00FFFFFF, 0} : TBrushSpec{BS_SOLID, ColorToRGB(s.Font.Color), 0};
   rec.SelectObject(rec.CreateBrush(brush));
   path.StrokeAndFillOn(rec);
   // The fill-only layer covers the inner half of the doubled stroke.
@@ -99,8 +98,7 @@ void RecordPictureUnguarded(MetafilePicture& picture, TPath& path, int32_t width
     // The picture keeps the records made so far.
     try {
       picture.Bytes = rec.Close();
-    } catch (...) {
-    }
+    } catch (...) {}
     throw;
   }
   picture.Bytes = rec.Close();
@@ -113,8 +111,7 @@ void RecordPictureUnguarded(MetafilePicture& picture, TPath& path, int32_t width
 
 }  // namespace
 
-void RecordPicture(MetafilePicture& picture, TPath& path, int32_t width, int32_t height,
-                   const ConversionSettings& s) {
+void RecordPicture(MetafilePicture& picture, TPath& path, int32_t width, int32_t height, const ConversionSettings& s) {
   try {
     RecordPictureUnguarded(picture, path, width, height, s);
   } catch (const std::bad_alloc&) {

@@ -22,7 +22,6 @@ void BuildMetafile(MetafilePicture& picture, const ConversionSettings& s, int sc
 
 // The part of BuildMetafile after the capture: scales the captured `path`
 // (rewritten in place to picture coordinates) and records the picture.
-void RecordPicture(MetafilePicture& picture, TPath& path, int32_t width, int32_t height,
-                   const ConversionSettings& s);
+void RecordPicture(MetafilePicture& picture, TPath& path, int32_t width, int32_t height, const ConversionSettings& s);
 
 }  // namespace glyphor

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <climits>
 
-#include "core/platform/atomic_file.h"
 #include "core/outline/capture.h"
+#include "core/platform/atomic_file.h"
 #include "core/platform/errors.h"
 #include "core/platform/viewer.h"
 
@@ -184,8 +184,8 @@ std::string SvgDocument(const TPath& path, int32_t width, int32_t height, const 
 
   std::string doc = "<?xml version=\"1.0\" standalone=\"yes\"?>\r\n";
   // The namespace is needed by browsers, which otherwise show an XML tree.
-  doc += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + FormatNumber(w) + "mm\" height=\"" +
-         FormatNumber(h) + "mm\" viewBox=\"0 0 " + FormatNumber(w) + " " + FormatNumber(h) + "\">\r\n";
+  doc += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + FormatNumber(w) + "mm\" height=\"" + FormatNumber(h) +
+         "mm\" viewBox=\"0 0 " + FormatNumber(w) + " " + FormatNumber(h) + "\">\r\n";
   doc += PathElement(Style(fill, ColorToHtml(s.StrokeColor), sc.r, s), path, sc) + "\r\n";
   if (s.Fukuromoji) doc += PathElement(Style(fill, "none", 0, s), path, sc) + "\r\n";
   doc += "</svg>\r\n";

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "core/platform/user_messages.h"
 #include "core/outline/path_record.h"
+#include "core/platform/user_messages.h"
 #include "core/settings/settings_model.h"
 
 namespace glyphor {
@@ -24,7 +24,6 @@ std::string SvgDocument(const TPath& path, int32_t width, int32_t height, const 
 // Captures the text of `s`, writes the document to `fileName` (whole or not at
 // all) and, when s.ViewAfterSave is on, opens it in the SVG viewer. Throws
 // EFileError "ファイル %s を作成できません" when the file cannot be written.
-void WriteSvg(const std::string& fileName, const ConversionSettings& s, int screenPpi,
-              TUserMessages& messages);
+void WriteSvg(const std::string& fileName, const ConversionSettings& s, int screenPpi, TUserMessages& messages);
 
 }  // namespace glyphor

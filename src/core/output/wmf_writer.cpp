@@ -6,8 +6,8 @@
 #include <limits>
 #include <map>
 
-#include "core/platform/errors.h"
 #include "core/output/emf_reader.h"
+#include "core/platform/errors.h"
 
 namespace glyphor {
 
@@ -15,10 +15,17 @@ namespace {
 
 // [MS-WMF] record functions.
 enum WmfFunction : uint16_t {
-  META_EOF = 0x0000, META_SETMAPMODE = 0x0103, META_SETPOLYFILLMODE = 0x0106,
-  META_SETWINDOWORG = 0x020B, META_SETWINDOWEXT = 0x020C, META_SELECTOBJECT = 0x012D,
-  META_DELETEOBJECT = 0x01F0, META_CREATEPENINDIRECT = 0x02FA,
-  META_CREATEBRUSHINDIRECT = 0x02FC, META_POLYPOLYGON = 0x0538, META_RECTANGLE = 0x041B,
+  META_EOF = 0x0000,
+  META_SETMAPMODE = 0x0103,
+  META_SETPOLYFILLMODE = 0x0106,
+  META_SETWINDOWORG = 0x020B,
+  META_SETWINDOWEXT = 0x020C,
+  META_SELECTOBJECT = 0x012D,
+  META_DELETEOBJECT = 0x01F0,
+  META_CREATEPENINDIRECT = 0x02FA,
+  META_CREATEBRUSHINDIRECT = 0x02FC,
+  META_POLYPOLYGON = 0x0538,
+  META_RECTANGLE = 0x041B,
 };
 constexpr uint16_t MM_ANISOTROPIC = 8;
 constexpr uint32_t PlaceableKey = 0x9AC6CDD7;
@@ -103,10 +110,10 @@ class Converter {
     uint16_t Index;  // in the WMF object table
     bool Pen;
   };
-  std::map<uint32_t, Object> objects_;        // by EMF handle
-  std::vector<bool> used_;                    // WMF object table slots
+  std::map<uint32_t, Object> objects_;  // by EMF handle
+  std::vector<bool> used_;              // WMF object table slots
   size_t maxObjects_ = 0;
-  int pen_ = -1;                              // selected WMF pen, -1 none of ours
+  int pen_ = -1;  // selected WMF pen, -1 none of ours
   uint16_t nullPen_ = 0, nullBrush_ = 0;
 };
 
@@ -139,9 +146,7 @@ void Converter::OnRecord(const EmfRecord& r) {
   switch (r.Type()) {
     case EMR_SETMAPMODE: mapMode_ = r.U32(8); break;
     case EMR_SETWINDOWORGEX: windowOrg_ = {double(r.I32(8)), double(r.I32(12))}; break;
-    case EMR_EXTCREATEPEN:
-      CreatePen(r.U32(8), static_cast<uint16_t>(r.U32(28)), r.U32(32), r.U32(40));
-      break;
+    case EMR_EXTCREATEPEN: CreatePen(r.U32(8), static_cast<uint16_t>(r.U32(28)), r.U32(32), r.U32(40)); break;
     case EMR_CREATEBRUSHINDIRECT: {
       const uint16_t index = NewObject();
       objects_[r.U32(8)] = {index, false};
@@ -188,7 +193,8 @@ void Converter::BezierTo(const EmfRecord& r, bool small) {
     PointD c[4] = {position_, {}, {}, {}};
     for (uint32_t k = 0; k < 3; ++k) {
       const uint32_t p = 28 + (i + k) * step;
-      c[k + 1] = small ? PointD{double(r.I16(p)), double(r.I16(p + 2))} : PointD{double(r.I32(p)), double(r.I32(p + 4))};
+      c[k + 1] =
+          small ? PointD{double(r.I16(p)), double(r.I16(p + 2))} : PointD{double(r.I32(p)), double(r.I32(p + 4))};
     }
     const double dd = std::max(std::hypot(c[0].X - 2 * c[1].X + c[2].X, c[0].Y - 2 * c[1].Y + c[2].Y),
                                std::hypot(c[1].X - 2 * c[2].X + c[3].X, c[1].Y - 2 * c[2].Y + c[3].Y));
@@ -196,8 +202,8 @@ void Converter::BezierTo(const EmfRecord& r, bool small) {
     for (int s = 1; s <= n; ++s) {
       const double t = double(s) / n, u = 1 - t;
       const double a = u * u * u, b = 3 * u * u * t, d = 3 * u * t * t, e = t * t * t;
-      figures_.back().push_back({a * c[0].X + b * c[1].X + d * c[2].X + e * c[3].X,
-                                 a * c[0].Y + b * c[1].Y + d * c[2].Y + e * c[3].Y});
+      figures_.back().push_back(
+          {a * c[0].X + b * c[1].X + d * c[2].X + e * c[3].X, a * c[0].Y + b * c[1].Y + d * c[2].Y + e * c[3].Y});
     }
     position_ = c[3];
   }
@@ -221,8 +227,10 @@ int16_t Converter::WmfLength(uint32_t logical) const {
 uint16_t Converter::NewObject() {
   auto free = std::find(used_.begin(), used_.end(), false);
   const auto index = static_cast<size_t>(free - used_.begin());
-  if (free == used_.end()) used_.push_back(true);
-  else *free = true;
+  if (free == used_.end())
+    used_.push_back(true);
+  else
+    *free = true;
   if (index > 0xFFFF) throw EOutOfResources();
   maxObjects_ = std::max(maxObjects_, used_.size());
   return static_cast<uint16_t>(index);
@@ -233,9 +241,8 @@ uint16_t Converter::NewObject() {
 void Converter::CreatePen(uint32_t emfIndex, uint16_t style, uint32_t width, uint32_t color) {
   const uint16_t index = NewObject();
   objects_[emfIndex] = {index, true};
-  out_.Record(META_CREATEPENINDIRECT,
-              {style, static_cast<uint16_t>(WmfLength(width)), 0, static_cast<uint16_t>(color),
-               static_cast<uint16_t>(color >> 16)});
+  out_.Record(META_CREATEPENINDIRECT, {style, static_cast<uint16_t>(WmfLength(width)), 0, static_cast<uint16_t>(color),
+                                       static_cast<uint16_t>(color >> 16)});
 }
 
 // WMF has no stock objects: selecting one (the stock pen put back before the
@@ -326,9 +333,16 @@ std::vector<uint8_t> ConvertToPlaceableWmf(const MetafilePicture& picture) {
     out.push_back(static_cast<uint8_t>(v));
     out.push_back(static_cast<uint8_t>(v >> 8));
   };
-  const uint16_t header[10] = {static_cast<uint16_t>(PlaceableKey), static_cast<uint16_t>(PlaceableKey >> 16),
-                               0 /* hmf */, 0, 0, static_cast<uint16_t>(right), static_cast<uint16_t>(bottom),
-                               WmfUnitsPerInch, 0, 0 /* reserved */};
+  const uint16_t header[10] = {static_cast<uint16_t>(PlaceableKey),
+                               static_cast<uint16_t>(PlaceableKey >> 16),
+                               0 /* hmf */,
+                               0,
+                               0,
+                               static_cast<uint16_t>(right),
+                               static_cast<uint16_t>(bottom),
+                               WmfUnitsPerInch,
+                               0,
+                               0 /* reserved */};
   uint16_t checksum = 0;
   for (uint16_t w : header) {
     put16(w);
@@ -348,7 +362,7 @@ std::vector<uint8_t> ConvertToPlaceableWmf(const MetafilePicture& picture) {
   put16(static_cast<uint16_t>(conv.MaxObjects()));
   put16(static_cast<uint16_t>(body.MaxRecord()));
   put16(static_cast<uint16_t>(body.MaxRecord() >> 16));
-  put16(0);       // no members
+  put16(0);  // no members
   out.insert(out.end(), body.Bytes().begin(), body.Bytes().end());
   return out;
 }

@@ -37,8 +37,7 @@ bool WriteAll(int fd, std::string_view bytes) {
 std::string WriteTarget(const std::string& path) {
   struct stat lst {};
   char resolved[PATH_MAX];
-  if (::lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode) && ::realpath(path.c_str(), resolved))
-    return resolved;
+  if (::lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode) && ::realpath(path.c_str(), resolved)) return resolved;
   return path;
 }
 
@@ -51,8 +50,7 @@ WriteResult WriteFileAtomically(const std::string& linkOrPath, std::string_view 
   const bool exists = ::stat(path.c_str(), &st) == 0;
   if (exists && !S_ISREG(st.st_mode)) return WriteResult::CannotCreate;
   // A read-only target stays as it is, also for root, who could write it.
-  if (exists && ((st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0))
-    return WriteResult::CannotCreate;
+  if (exists && ((st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0)) return WriteResult::CannotCreate;
 
   std::string tmpl = FolderOf(path) + "/.glyphor-XXXXXX";
   std::vector<char> name(tmpl.begin(), tmpl.end());

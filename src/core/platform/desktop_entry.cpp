@@ -61,7 +61,10 @@ std::string UnescapeString(const std::string& raw) {
       case 't': text += '\t'; break;
       case 'r': text += '\r'; break;
       case '\\': text += '\\'; break;
-      default: text += '\\'; text += c; break;  // "\;" stays for the list splitter
+      default:
+        text += '\\';
+        text += c;
+        break;  // "\;" stays for the list splitter
     }
   }
   return text;

@@ -12,14 +12,24 @@ class Exception : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-class EPathError : public Exception { using Exception::Exception; };
-class EConvertError : public Exception { using Exception::Exception; };
-class EIniFileException : public Exception { using Exception::Exception; };
+class EPathError : public Exception {
+  using Exception::Exception;
+};
+class EConvertError : public Exception {
+  using Exception::Exception;
+};
+class EIniFileException : public Exception {
+  using Exception::Exception;
+};
 // File creation and stream failures of the writers ("ファイル %s を作成できません",
 // "ストリームへの書き込みエラー").
-class EFileError : public Exception { using Exception::Exception; };
+class EFileError : public Exception {
+  using Exception::Exception;
+};
 // Fonts that cannot be found or loaded, resources that run out.
-class EFontError : public Exception { using Exception::Exception; };
+class EFontError : public Exception {
+  using Exception::Exception;
+};
 class EOutOfResources : public Exception {
  public:
   EOutOfResources() : Exception("システム リソースが足りません") {}

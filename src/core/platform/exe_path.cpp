@@ -17,9 +17,7 @@ std::string ExecutablePath() {
   return std::string(buf, static_cast<size_t>(n));
 }
 
-std::string ExecutableDir() {
-  return FolderOf(ExecutablePath());
-}
+std::string ExecutableDir() { return FolderOf(ExecutablePath()); }
 
 static bool IsDir(const std::string& path) {
   struct stat st {};

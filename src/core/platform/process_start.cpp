@@ -71,8 +71,7 @@ int ReadChildError(int fd) {
 }
 
 void Reap(pid_t pid) {
-  while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-  }
+  while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {}
 }
 
 int Spawn(TChildPlan& plan, StartMode mode) {

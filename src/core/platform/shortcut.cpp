@@ -28,10 +28,18 @@ std::string ShortcutEntryText(const std::string& linkName, const std::string& ex
   return "[Desktop Entry]\n"
          "Type=Application\n"
          "Version=1.4\n"
-         "Name=" + EscapeString(linkName) + "\n"
-         "Exec=" + EscapeString(QuoteExecArgument(exePath)) + "\n"
-         "Path=" + EscapeString(FolderOf(exePath)) + "\n"
-         "Icon=" + std::string(kApplicationId) + "\n"
+         "Name=" +
+         EscapeString(linkName) +
+         "\n"
+         "Exec=" +
+         EscapeString(QuoteExecArgument(exePath)) +
+         "\n"
+         "Path=" +
+         EscapeString(FolderOf(exePath)) +
+         "\n"
+         "Icon=" +
+         std::string(kApplicationId) +
+         "\n"
          "Terminal=false\n"
          "Categories=Graphics;\n";
 }

@@ -23,9 +23,7 @@ std::string WithoutTrailingSlash(std::string path) {
 }
 
 // dir + "/" + name without doubling the "/" of the root folder.
-std::string Join(const std::string& dir, const std::string& name) {
-  return dir == "/" ? "/" + name : dir + "/" + name;
-}
+std::string Join(const std::string& dir, const std::string& name) { return dir == "/" ? "/" + name : dir + "/" + name; }
 
 // One value of user-dirs.dirs, written for the shell: "$HOME/Folder" or
 // "/absolute/folder", with \" \\ \$ \` escapes. Empty when the form is not one
@@ -39,8 +37,7 @@ std::string ParseUserDirValue(const std::string& raw, const std::string& home) {
     value += text[i];
   }
   for (const std::string prefix : {"$HOME", "${HOME}"}) {
-    if (value.compare(0, prefix.size(), prefix) == 0 &&
-        (value.size() == prefix.size() || value[prefix.size()] == '/'))
+    if (value.compare(0, prefix.size(), prefix) == 0 && (value.size() == prefix.size() || value[prefix.size()] == '/'))
       return WithoutTrailingSlash((home == "/" ? "" : home) + value.substr(prefix.size()));
   }
   return value.empty() || value[0] != '/' ? std::string() : WithoutTrailingSlash(value);
@@ -98,8 +95,8 @@ std::string XdgBaseFolder(const char* variable, const char* underHome) {
 
 bool MakeFolders(const std::string& path) {
   if (path.empty() || IsFolder(path)) return !path.empty();
-  const auto slash = path.find_last_not_of('/') == std::string::npos ? std::string::npos
-                                                                      : path.rfind('/', path.find_last_not_of('/'));
+  const auto slash =
+      path.find_last_not_of('/') == std::string::npos ? std::string::npos : path.rfind('/', path.find_last_not_of('/'));
   if (slash != std::string::npos && slash > 0 && !MakeFolders(path.substr(0, slash))) return false;
   return ::mkdir(path.c_str(), 0700) == 0 || (errno == EEXIST && IsFolder(path));
 }

@@ -46,9 +46,7 @@ constexpr std::array<uint32_t, 31> DefaultSystemColors = {
 
 }  // namespace
 
-uint32_t SystemColorRGB(uint32_t index) {
-  return index < DefaultSystemColors.size() ? DefaultSystemColors[index] : 0;
-}
+uint32_t SystemColorRGB(uint32_t index) { return index < DefaultSystemColors.size() ? DefaultSystemColors[index] : 0; }
 
 uint32_t ColorToRGB(uint32_t color) {
   if (IsSystemColor(color)) return SystemColorRGB(color & ~SystemColorFlag);

@@ -40,7 +40,7 @@ std::vector<std::string> CurrentDesktops() {
   const char* env = std::getenv("XDG_CURRENT_DESKTOP");
   std::vector<std::string> names;
   std::string name;
-  for (const char* c = env ? env : ""; ; ++c) {
+  for (const char* c = env ? env : "";; ++c) {
     if (*c == ':' || *c == '\0') {
       if (!name.empty()) names.push_back(name);
       name.clear();
@@ -82,8 +82,8 @@ struct TInstalled {
   std::map<std::string, std::vector<std::string>> idsIn;  // applications folder -> its winning IDs, sorted
 };
 
-void ScanApplications(const std::string& root, const std::string& dir, const std::string& prefix,
-                      TInstalled& installed, int depth = 0) {
+void ScanApplications(const std::string& root, const std::string& dir, const std::string& prefix, TInstalled& installed,
+                      int depth = 0) {
   DIR* d = ::opendir(dir.c_str());
   if (!d || depth > 8) {
     if (d) ::closedir(d);
@@ -190,7 +190,13 @@ std::string ExpandArgument(const std::string& arg, const TDesktopEntry& entry, c
       continue;
     }
     switch (arg[++i]) {
-      case 'f': case 'F': case 'u': case 'U': out += document; tookFile = true; break;
+      case 'f':
+      case 'F':
+      case 'u':
+      case 'U':
+        out += document;
+        tookFile = true;
+        break;
       case 'c': out += entry.name; break;
       case 'k': out += entry.file; break;
       case 'i': out += entry.icon; break;

@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "core/platform/errors.h"
-#include "core/text/int_text.h"
 #include "core/text/ascii_case.h"
+#include "core/text/int_text.h"
 
 namespace glyphor {
 
@@ -63,7 +63,6 @@ const std::array<ColorName, 52> ColorNameTable = {{
     {"clMenuHighlight", 0x8000001D},
     {"clMenuBar", 0x8000001E},
 }};
-
 
 std::string ColorToText(uint32_t color) {
   for (const auto& row : ColorNameTable)

@@ -10,8 +10,8 @@
 
 #include "core/platform/atomic_file.h"
 #include "core/platform/errors.h"
-#include "core/text/int_text.h"
 #include "core/text/ascii_case.h"
+#include "core/text/int_text.h"
 #include "core/text/utf8.h"
 
 namespace glyphor {
@@ -120,8 +120,7 @@ TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) {}
 TIniFile::~TIniFile() {
   try {
     UpdateFile();
-  } catch (...) {
-  }
+  } catch (...) {}
 }
 
 bool TIniFile::Unreadable() const {
@@ -186,21 +185,18 @@ TIniFile::Place TIniFile::Find(const std::string& section, const std::string& ke
   return place;
 }
 
-std::string TIniFile::ReadString(const std::string& section, const std::string& key,
-                                 const std::string& def) const {
+std::string TIniFile::ReadString(const std::string& section, const std::string& key, const std::string& def) const {
   const Place place = Find(section, key);
   if (place.entry == SIZE_MAX) return def;
   std::string_view k, value;
   SplitEntry(lines_[place.entry].text, k, value);
   value = Trim(value);
-  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-      value.back() == value.front())
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
     value = value.substr(1, value.size() - 2);
   return TruncateUtf8(value, IniMaxValueBytes);
 }
 
-int32_t TIniFile::ReadInteger(const std::string& section, const std::string& key,
-                              int32_t def) const {
+int32_t TIniFile::ReadInteger(const std::string& section, const std::string& key, int32_t def) const {
   return TextToInt(ReadString(section, key, "")).value_or(def);
 }
 
@@ -214,8 +210,7 @@ void TIniFile::InsertLine(size_t at, std::string text) {
   lines_.insert(lines_.begin() + static_cast<ptrdiff_t>(at), Line{std::move(text), kNewLineEnd});
 }
 
-void TIniFile::WriteString(const std::string& section, const std::string& key,
-                           const std::string& value) {
+void TIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
   const std::string v = value.substr(0, value.find_first_of("\r\n"));
   const Place place = Find(section, key);
   if (place.entry != SIZE_MAX) {

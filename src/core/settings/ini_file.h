@@ -26,8 +26,7 @@ class TIniFile {
 
   // Section and key names match ignoring ASCII case. A missing file, section
   // or key gives `def`; a present key with an empty value gives "".
-  std::string ReadString(const std::string& section, const std::string& key,
-                         const std::string& def) const;
+  std::string ReadString(const std::string& section, const std::string& key, const std::string& def) const;
   // `def` also when the value is no integer.
   int32_t ReadInteger(const std::string& section, const std::string& key, int32_t def) const;
   // Non-zero integer sets, zero clears, no integer gives `def`.
@@ -53,8 +52,8 @@ class TIniFile {
   };
   struct Place {
     bool sectionFound = false;
-    size_t entry = SIZE_MAX;       // the key's line when found
-    size_t insertAt = SIZE_MAX;    // where a new entry of the section goes
+    size_t entry = SIZE_MAX;     // the key's line when found
+    size_t insertAt = SIZE_MAX;  // where a new entry of the section goes
   };
 
   void Load() const;

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "core/settings/colors.h"
 #include "core/platform/errors.h"
+#include "core/settings/colors.h"
 #include "core/settings/ini_file.h"
 #include "core/text/int_text.h"
 
@@ -26,10 +26,10 @@ std::string TruncateFaceName(const std::string& name, size_t maxBytes) {
     const auto lead = static_cast<unsigned char>(name[i]);
     const size_t len = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
     // U+FF61..U+FF9F (half-width katakana) are EF BD A1..EF BE 9F.
-    const bool halfWidth = len == 3 && lead == 0xEF && i + 2 < name.size() &&
-                           ((static_cast<unsigned char>(name[i + 1]) == 0xBD &&
-                             static_cast<unsigned char>(name[i + 2]) >= 0xA1) ||
-                            static_cast<unsigned char>(name[i + 1]) == 0xBE);
+    const bool halfWidth =
+        len == 3 && lead == 0xEF && i + 2 < name.size() &&
+        ((static_cast<unsigned char>(name[i + 1]) == 0xBD && static_cast<unsigned char>(name[i + 2]) >= 0xA1) ||
+         static_cast<unsigned char>(name[i + 1]) == 0xBE);
     const size_t cost = len == 1 || halfWidth ? 1 : 2;
     if (used + cost > maxBytes || i + len > name.size()) break;
     used += cost;

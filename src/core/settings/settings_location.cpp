@@ -17,10 +17,9 @@ namespace {
 // everywhere, and an installed program run as root must not drop its settings
 // into /usr/bin; nor should it for a user who happens to own /usr/local.
 bool InSystemFolder(const std::string& path) {
-  for (const std::string top : {"/usr", "/bin", "/sbin", "/lib", "/lib32", "/lib64", "/libx32", "/etc", "/opt",
-                                "/snap", "/var/lib"}) {
-    if (path.compare(0, top.size(), top) == 0 && (path.size() == top.size() || path[top.size()] == '/'))
-      return true;
+  for (const std::string top :
+       {"/usr", "/bin", "/sbin", "/lib", "/lib32", "/lib64", "/libx32", "/etc", "/opt", "/snap", "/var/lib"}) {
+    if (path.compare(0, top.size(), top) == 0 && (path.size() == top.size() || path[top.size()] == '/')) return true;
   }
   return false;
 }
@@ -42,12 +41,9 @@ bool Exists(const std::string& path) {
 
 }  // namespace
 
-std::string SettingsPathBesideExe(const std::string& exePath) {
-  return ReplaceExtension(exePath, ".ini");
-}
+std::string SettingsPathBesideExe(const std::string& exePath) { return ReplaceExtension(exePath, ".ini"); }
 
-std::string ChooseSettingsPath(const std::string& exePath, const std::string& home,
-                               const std::string& xdgConfigHome) {
+std::string ChooseSettingsPath(const std::string& exePath, const std::string& home, const std::string& xdgConfigHome) {
   if (!exePath.empty()) {
     const std::string beside = SettingsPathBesideExe(exePath);
     if (Exists(beside) ? MayWrite(beside) : MayWrite(FolderOf(beside))) return beside;
@@ -63,8 +59,6 @@ std::string OwnSettingsPath() {
   return ChooseSettingsPath(ExecutablePath(), HomeFolder(), config ? config : "");
 }
 
-bool EnsureSettingsFolder(const std::string& settingsPath) {
-  return MakeFolders(FolderOf(settingsPath));
-}
+bool EnsureSettingsFolder(const std::string& settingsPath) { return MakeFolders(FolderOf(settingsPath)); }
 
 }  // namespace glyphor

@@ -14,8 +14,7 @@ std::string SettingsPathBesideExe(const std::string& exePath);
 // $XDG_CONFIG_HOME; empty when unset): the ".ini" beside the executable when
 // we may write there (see the .cpp for the rule), else
 // <config>/glyphor/glyphor.ini.
-std::string ChooseSettingsPath(const std::string& exePath, const std::string& home,
-                               const std::string& xdgConfigHome);
+std::string ChooseSettingsPath(const std::string& exePath, const std::string& home, const std::string& xdgConfigHome);
 
 // ChooseSettingsPath for the running program and its environment.
 std::string OwnSettingsPath();

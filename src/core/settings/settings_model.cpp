@@ -33,8 +33,8 @@ void SettingsModel::SetFont(const TFontSpec& font) {
   TFontSpec f = font;
   f.Size = PixelsToPoints(pixels, ppi_);
   const bool colorChanged = f.Color != v_.Font.Color;
-  const bool fontChanged = f.Name != v_.Font.Name || pixels != fontPixels_ ||
-                           f.Style != v_.Font.Style || f.Charset != v_.Font.Charset;
+  const bool fontChanged =
+      f.Name != v_.Font.Name || pixels != fontPixels_ || f.Style != v_.Font.Style || f.Charset != v_.Font.Charset;
   v_.Font = f;
   fontPixels_ = pixels;
   if (fontChanged) Notify(Field::Font);
@@ -74,8 +74,7 @@ void SettingsModel::SetStrokeColor(uint32_t color) {
 }
 
 void SettingsModel::SetStrokeWidth(int hundredths) {
-  if (Assign(v_.StrokeWidth, std::clamp(hundredths, MinStrokeWidth, MaxStrokeWidth)))
-    Notify(Field::StrokeWidth);
+  if (Assign(v_.StrokeWidth, std::clamp(hundredths, MinStrokeWidth, MaxStrokeWidth))) Notify(Field::StrokeWidth);
 }
 
 void SettingsModel::SetTransparent(bool on) {
@@ -101,13 +100,11 @@ void SettingsModel::SetLineJoin(int join) {
 }
 
 void SettingsModel::SetMiterLimit(int limit) {
-  if (Assign(v_.MiterLimit, std::clamp(limit, MinMiterLimit, MaxMiterLimit)))
-    Notify(Field::MiterLimit);
+  if (Assign(v_.MiterLimit, std::clamp(limit, MinMiterLimit, MaxMiterLimit))) Notify(Field::MiterLimit);
 }
 
 void SettingsModel::SetResolution(int dpi) {
-  if (Assign(v_.Resolution, std::clamp(dpi, MinResolution, MaxResolution)))
-    Notify(Field::Resolution);
+  if (Assign(v_.Resolution, std::clamp(dpi, MinResolution, MaxResolution))) Notify(Field::Resolution);
 }
 
 void SettingsModel::SetViewAfterSave(bool on) {

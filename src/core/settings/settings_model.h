@@ -16,14 +16,14 @@ namespace glyphor {
 // The values the writers read, at the moment they run.
 struct ConversionSettings {
   std::string Text = "GLYPHOR";
-  TFontSpec Font;                  // Font.Color is the fill colour
+  TFontSpec Font;  // Font.Color is the fill colour
   bool TransparentFill = false;
   uint32_t StrokeColor = 0x00000000;
-  int StrokeWidth = 50;            // hundredths of a millimetre, 0..1000
-  bool Fukuromoji = false;         // two-layer "bag" letters
-  int LineJoin = 0;                // 0 miter, 1 round, 2 bevel
-  int MiterLimit = 4;              // 1..100
-  int Resolution = 400;            // dpi, 400..1200
+  int StrokeWidth = 50;     // hundredths of a millimetre, 0..1000
+  bool Fukuromoji = false;  // two-layer "bag" letters
+  int LineJoin = 0;         // 0 miter, 1 round, 2 bevel
+  int MiterLimit = 4;       // 1..100
+  int Resolution = 400;     // dpi, 400..1200
   bool ViewAfterSave = true;
 };
 
@@ -34,8 +34,20 @@ inline constexpr int MinMiterLimit = 1, MaxMiterLimit = 100;
 class SettingsModel {
  public:
   enum class Field {
-    Text, Font, FillColor, StrokeColor, StrokeWidth, Transparent, TransparentEnabled,
-    Fukuromoji, LineJoin, MiterLimit, Resolution, View, SvgDir, EmfDir
+    Text,
+    Font,
+    FillColor,
+    StrokeColor,
+    StrokeWidth,
+    Transparent,
+    TransparentEnabled,
+    Fukuromoji,
+    LineJoin,
+    MiterLimit,
+    Resolution,
+    View,
+    SvgDir,
+    EmfDir
   };
   using Listener = std::function<void(Field)>;
 
@@ -62,9 +74,9 @@ class SettingsModel {
   void SetTransparent(bool on);         // ignored while disabled by the two-layer mode
   bool TransparentEnabled() const { return transparentEnabled_; }
   void SetFukuromoji(bool on);
-  void SetLineJoin(int join);           // brought into -1..2 (-1: none selected)
-  void SetMiterLimit(int limit);        // brought into 1..100
-  void SetResolution(int dpi);          // brought into 400..1200
+  void SetLineJoin(int join);     // brought into -1..2 (-1: none selected)
+  void SetMiterLimit(int limit);  // brought into 1..100
+  void SetResolution(int dpi);    // brought into 400..1200
   void SetViewAfterSave(bool on);
 
   const std::string& SvgDir() const { return svgDir_; }

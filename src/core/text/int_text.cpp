@@ -44,8 +44,7 @@ std::optional<int32_t> TextToInt(std::string_view text) {
   bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
   const std::string_view rest = text.substr(i);
-  if (rest.starts_with('$') || rest.starts_with('x') || rest.starts_with('X'))
-    return ReadHex(rest.substr(1));
+  if (rest.starts_with('$') || rest.starts_with('x') || rest.starts_with('X')) return ReadHex(rest.substr(1));
   if (rest.starts_with("0x") || rest.starts_with("0X")) return ReadHex(rest.substr(2));
   return ReadDecimal(rest, negative);
 }

@@ -17,10 +17,14 @@ char32_t DecodeAt(std::string_view s, size_t& i, bool& valid) {
   }
   int len;
   char32_t cp, min;
-  if ((b0 & 0xE0) == 0xC0) len = 2, cp = b0 & 0x1F, min = 0x80;
-  else if ((b0 & 0xF0) == 0xE0) len = 3, cp = b0 & 0x0F, min = 0x800;
-  else if ((b0 & 0xF8) == 0xF0) len = 4, cp = b0 & 0x07, min = 0x10000;
-  else len = 0, cp = 0, min = 0;
+  if ((b0 & 0xE0) == 0xC0)
+    len = 2, cp = b0 & 0x1F, min = 0x80;
+  else if ((b0 & 0xF0) == 0xE0)
+    len = 3, cp = b0 & 0x0F, min = 0x800;
+  else if ((b0 & 0xF8) == 0xF0)
+    len = 4, cp = b0 & 0x07, min = 0x10000;
+  else
+    len = 0, cp = 0, min = 0;
   bool ok = len > 0 && i + len <= s.size();
   for (int k = 1; ok && k < len; ++k) {
     const auto b = static_cast<unsigned char>(s[i + k]);

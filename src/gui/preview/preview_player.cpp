@@ -206,11 +206,13 @@ void Interpreter::Dispatch(const EmfRecord& r) {
   switch (r.Type()) {
     case EMR_HEADER: throw Malformed{"second header record"};
     case EMR_SETMAPMODE: SetMapMode(r.U32(8)); break;
-    case EMR_SETWINDOWORGEX: originX_ = r.I32(8); originY_ = r.I32(12); break;
+    case EMR_SETWINDOWORGEX:
+      originX_ = r.I32(8);
+      originY_ = r.I32(12);
+      break;
     case EMR_SETPOLYFILLMODE: {
       uint32_t mode = r.U32(8);
-      if (mode == ALTERNATE || mode == WINDING)
-        fillRule_ = mode == WINDING ? Qt::WindingFill : Qt::OddEvenFill;
+      if (mode == ALTERNATE || mode == WINDING) fillRule_ = mode == WINDING ? Qt::WindingFill : Qt::OddEvenFill;
       break;
     }
     case EMR_SETMITERLIMIT: {
@@ -368,7 +370,10 @@ void Interpreter::PolyBezierTo(const EmfRecord& r, bool sixteenBit) {
   };
   QPainterPath loose;
   QPainterPath& into = inPath_ ? path_ : loose;
-  if (inPath_) StartFigure(); else loose.moveTo(Map(curX_, curY_));
+  if (inPath_)
+    StartFigure();
+  else
+    loose.moveTo(Map(curX_, curY_));
   for (uint32_t i = 0; i < count; i += 3) {
     int64_t x1, y1, x2, y2, x3, y3;
     point(i, x1, y1);
@@ -404,8 +409,7 @@ QPen Interpreter::MakePen() const {
   // A geometric pen thinner than a pixel, width 0 included, still draws one
   // pixel wide, as on the platform.
   double width = pen_.Geometric ? std::max(1.0, pen_.Width * scale) : 1.0;
-  QPen pen(QBrush(pen_.Color), width, DashStyle(pen_.Style), CapStyle(pen_.Style),
-           JoinStyle(pen_.Style));
+  QPen pen(QBrush(pen_.Color), width, DashStyle(pen_.Style), CapStyle(pen_.Style), JoinStyle(pen_.Style));
   pen.setMiterLimit(miterLimit_);
   return pen;
 }

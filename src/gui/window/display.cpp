@@ -34,8 +34,7 @@ bool PrepareDisplay() {
     // without their server, the others open anywhere.
     for (const QString& entry : QString::fromStdString(chosen).split(u';', Qt::SkipEmptyParts)) {
       const QString name = entry.section(u':', 0, 0);
-      if (name == QLatin1String("xcb") ? x : name.startsWith(QLatin1String("wayland")) ? wayland : true)
-        return true;
+      if (name == QLatin1String("xcb") ? x : name.startsWith(QLatin1String("wayland")) ? wayland : true) return true;
     }
     return false;
   }

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <iterator>
 #include <exception>
+#include <iterator>
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -22,9 +22,9 @@
 #include <QTabWidget>
 
 #include "core/platform/errors.h"
+#include "core/platform/special_folders.h"
 #include "core/settings/settings_io.h"
 #include "core/settings/settings_location.h"
-#include "core/platform/special_folders.h"
 #include "gui/window/form_widgets.h"
 #include "gui/window/qt_colors.h"
 #include "gui/window/save_dialog.h"
@@ -32,7 +32,10 @@
 namespace glyphor {
 
 TForm1::TForm1(int screenPpi, TFormServices& services, std::string settingsPath, QWidget* parent)
-    : QWidget(parent), ppi_(screenPpi), services_(services), settingsPath_(std::move(settingsPath)),
+    : QWidget(parent),
+      ppi_(screenPpi),
+      services_(services),
+      settingsPath_(std::move(settingsPath)),
       settings_(screenPpi) {
   CreateControls();
   ShowMemoFont();
@@ -63,9 +66,10 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     bool ended = false;
     if (event->type() == QEvent::KeyRelease) {
       const auto* key = static_cast<QKeyEvent*>(event);
-      static const int kMoveKeys[] = {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up,   Qt::Key_Down,
+      static const int kMoveKeys[] = {Qt::Key_Left,   Qt::Key_Right,    Qt::Key_Up,   Qt::Key_Down,
                                       Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Home, Qt::Key_End};
-      ended = !key->isAutoRepeat() && std::find(std::begin(kMoveKeys), std::end(kMoveKeys), key->key()) != std::end(kMoveKeys);
+      ended = !key->isAutoRepeat() &&
+              std::find(std::begin(kMoveKeys), std::end(kMoveKeys), key->key()) != std::end(kMoveKeys);
     } else if (event->type() == QEvent::MouseButtonRelease) {
       ended = !bar->isSliderDown();  // a drag's end comes as sliderReleased
     }

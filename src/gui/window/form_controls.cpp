@@ -106,10 +106,10 @@ void TForm1::CreatePages() {
   PageControl1 = new QTabWidget(this);
   PageControl1->setDocumentMode(true);
   // Tabs drawn as flat buttons; the active one looks pressed.
-  PageControl1->tabBar()->setStyleSheet(QStringLiteral(
-      "QTabBar::tab { border: 1px solid #a0a0a0; padding: 3px 10px; margin: 2px 1px;"
-      " background: #f0f0f0; }"
-      "QTabBar::tab:selected { background: #d4d4d4; border-color: #606060 #ffffff #ffffff #606060; }"));
+  PageControl1->tabBar()->setStyleSheet(
+      QStringLiteral("QTabBar::tab { border: 1px solid #a0a0a0; padding: 3px 10px; margin: 2px 1px;"
+                     " background: #f0f0f0; }"
+                     "QTabBar::tab:selected { background: #d4d4d4; border-color: #606060 #ffffff #ffffff #606060; }"));
 
   TabTXTInput = new QWidget;
   Memo1 = new TMemo(TabTXTInput);
@@ -183,8 +183,8 @@ void TForm1::CreateSettingsPanel() {
   ImageFukuromoji = new QLabel(Panel2);
   ImageFukuromoji->setGeometry(408, 51, 80, 35);
   ImageFukuromoji->setPixmap(MakeFukuromojiSample(services_, ppi_));
-  for (QWidget* w : {static_cast<QWidget*>(Label2), static_cast<QWidget*>(chbFukuromoji),
-                     static_cast<QWidget*>(ImageFukuromoji)})
+  for (QWidget* w :
+       {static_cast<QWidget*>(Label2), static_cast<QWidget*>(chbFukuromoji), static_cast<QWidget*>(ImageFukuromoji)})
     w->setToolTip(QString::fromUtf8(kFukuromojiHint));
 
   Bevel4 = NewBevel(Panel2, 200, 96, 305, 110);
@@ -249,11 +249,10 @@ void TForm1::CreateTitlePanel() {
 
 void TForm1::SetTabOrder() {
   // The bottom panel comes before the page control.
-  QList<QWidget*> order = {btnSVG, chbSVGView, btnFont, trbStrokeWidth, btnStrokeColor, chbTransparent,
-                           chbFukuromoji};
+  QList<QWidget*> order = {btnSVG, chbSVGView, btnFont, trbStrokeWidth, btnStrokeColor, chbTransparent, chbFukuromoji};
   for (QAbstractButton* b : LineJoinItems->buttons()) order.append(b);
-  order += {btnCopyAsEmf, edtMiterLimit, UpDownMiterLimit, btnSaveAsEmf, PageControl1->tabBar(), Memo1,
-            ScrollBox1, trbResolution, btnShortCut, chbShortCutDesktop, chbShortCutStart};
+  order += {btnCopyAsEmf, edtMiterLimit, UpDownMiterLimit, btnSaveAsEmf,       PageControl1->tabBar(), Memo1,
+            ScrollBox1,   trbResolution, btnShortCut,      chbShortCutDesktop, chbShortCutStart};
   for (int i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 }
 

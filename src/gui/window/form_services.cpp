@@ -2,14 +2,14 @@
 
 #include <QDesktopServices>
 
-#include "core/platform/shortcut.h"
 #include "core/output/metafile_save.h"
 #include "core/output/svg_writer.h"
+#include "core/platform/shortcut.h"
+#include "gui/preview/preview_image.h"
 #include "gui/window/clipboard.h"
 #include "gui/window/color_dialog.h"
 #include "gui/window/font_dialog.h"
 #include "gui/window/message_boxes.h"
-#include "gui/preview/preview_image.h"
 #include "gui/window/save_dialog.h"
 
 namespace glyphor {

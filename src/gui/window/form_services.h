@@ -13,8 +13,8 @@
 #include <QUrl>
 
 #include "core/outline/font_spec.h"
-#include "core/platform/user_messages.h"
 #include "core/output/metafile_picture.h"
+#include "core/platform/user_messages.h"
 #include "core/settings/settings_model.h"
 
 class QWidget;

@@ -10,9 +10,9 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include "app/window_module.h"
 #include "core/outline/font_match.h"
 #include "core/settings/settings_location.h"
-#include "app/window_module.h"
 #include "gui/window/display.h"
 #include "gui/window/form.h"
 #include "gui/window/message_boxes.h"

@@ -11,8 +11,7 @@ QColor ToQColor(uint32_t color) {
 
 uint32_t FromQColor(const QColor& color) {
   const QColor c = color.toRgb();
-  return static_cast<uint32_t>(c.red()) | static_cast<uint32_t>(c.green()) << 8 |
-         static_cast<uint32_t>(c.blue()) << 16;
+  return static_cast<uint32_t>(c.red()) | static_cast<uint32_t>(c.green()) << 8 | static_cast<uint32_t>(c.blue()) << 16;
 }
 
 }  // namespace glyphor

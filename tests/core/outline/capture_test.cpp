@@ -159,8 +159,8 @@ TEST(Capture, UnderlineAndStrikeOutAddRectanglesAcrossTheAdvance) {
   // The last figure of the underlined text: four points across the width,
   // below the baseline.
   const int n = under.path.Count();
-  const PathPoint p0 = under.path.GetPoint(n - 4), p1 = under.path.GetPoint(n - 3),
-                  p2 = under.path.GetPoint(n - 2), p3 = under.path.GetPoint(n - 1);
+  const PathPoint p0 = under.path.GetPoint(n - 4), p1 = under.path.GetPoint(n - 3), p2 = under.path.GetPoint(n - 2),
+                  p3 = under.path.GetPoint(n - 1);
   EXPECT_EQ(p0.Kind, pkMoveTo);
   EXPECT_TRUE(p3.CloseFigure);
   EXPECT_EQ(p0.X, 0);
@@ -184,7 +184,10 @@ TEST(Capture, EmptyControlAndBrokenTexts) {
   EXPECT_EQ(withBreaks.width, ab.width);
 
   // Invalid UTF-8 decodes to U+FFFD, which DejaVu Sans draws.
-  const Capture broken("\xff\xfe\xc0\x80" "A\xed\xa0\x80", Font("DejaVu Sans"));
+  const Capture broken(
+      "\xff\xfe\xc0\x80"
+      "A\xed\xa0\x80",
+      Font("DejaVu Sans"));
   ExpectWellFormed(broken.path);
 }
 

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <string>
 
-#include "core/platform/errors.h"
 #include "core/output/metafile_picture.h"
+#include "core/platform/errors.h"
 #include "core/platform/system_colors.h"
 #include "support/emf_records.h"
 #include "support/test_paths.h"
@@ -92,8 +92,8 @@ TEST(RecordPicture, SmallPictureByteForByte) {
   // Bounds: points 138..710 x -1345..-265, grown by the miter reach 4 x 25,
   // at 96/2540 pixels a unit.
   const std::vector<uint8_t> expected = Words({
-      {EMR_HEADER, 108, 1, 6, 30, 54, 0, 0, 3325, 2690, 0x464D4520, 0x10000, 388, 18, 3, 0, 0, 0,
-       1920, 1080, 508, 286, 0, 0, 0, 508000, 285750},
+      {EMR_HEADER, 108, 1, 6, 30,   54,   0,   0,   3325, 2690, 0x464D4520, 0x10000, 388,   18,
+       3,          0,   0, 0, 1920, 1080, 508, 286, 0,    0,    0,          508000,  285750},
       {EMR_SETMAPMODE, 12, 3},
       {EMR_SETWINDOWORGEX, 16, 0, 0},
       {EMR_EXTCREATEPEN, 52, 1, 0, 0, 0, 0, 0x12200, 50, 0, 0x000000FF, 0, 0},
@@ -123,13 +123,31 @@ TEST(RecordPicture, TwoLayerDoublesThePenAndAddsAFillOnlyPath) {
   EXPECT_EQ(pic.FrameWidth, 3475);
   EXPECT_EQ(pic.FrameHeight, 2840);
   const auto records = WalkEmf(pic.Bytes);
-  EXPECT_EQ(RecordTypes(records),
-            (std::vector<uint32_t>{EMR_HEADER, EMR_SETMAPMODE, EMR_SETWINDOWORGEX, EMR_EXTCREATEPEN,
-                                   EMR_SELECTOBJECT, EMR_SETMITERLIMIT, EMR_CREATEBRUSHINDIRECT,
-                                   EMR_SELECTOBJECT, EMR_BEGINPATH, EMR_MOVETOEX, EMR_LINETO, EMR_LINETO,
-                                   EMR_CLOSEFIGURE, EMR_ENDPATH, EMR_STROKEANDFILLPATH, EMR_BEGINPATH,
-                                   EMR_MOVETOEX, EMR_LINETO, EMR_LINETO, EMR_CLOSEFIGURE, EMR_ENDPATH,
-                                   EMR_FILLPATH, EMR_SELECTOBJECT, EMR_DELETEOBJECT, EMR_EOF}));
+  EXPECT_EQ(RecordTypes(records), (std::vector<uint32_t>{EMR_HEADER,
+                                                         EMR_SETMAPMODE,
+                                                         EMR_SETWINDOWORGEX,
+                                                         EMR_EXTCREATEPEN,
+                                                         EMR_SELECTOBJECT,
+                                                         EMR_SETMITERLIMIT,
+                                                         EMR_CREATEBRUSHINDIRECT,
+                                                         EMR_SELECTOBJECT,
+                                                         EMR_BEGINPATH,
+                                                         EMR_MOVETOEX,
+                                                         EMR_LINETO,
+                                                         EMR_LINETO,
+                                                         EMR_CLOSEFIGURE,
+                                                         EMR_ENDPATH,
+                                                         EMR_STROKEANDFILLPATH,
+                                                         EMR_BEGINPATH,
+                                                         EMR_MOVETOEX,
+                                                         EMR_LINETO,
+                                                         EMR_LINETO,
+                                                         EMR_CLOSEFIGURE,
+                                                         EMR_ENDPATH,
+                                                         EMR_FILLPATH,
+                                                         EMR_SELECTOBJECT,
+                                                         EMR_DELETEOBJECT,
+                                                         EMR_EOF}));
   EXPECT_EQ(OfType(records, EMR_EXTCREATEPEN)[0].U32(32), 100u);
   const auto moves = OfType(records, EMR_MOVETOEX);
   ASSERT_EQ(moves.size(), 2u);
@@ -186,7 +204,7 @@ TEST(SystemColors, DefaultsUnknownsAndPlainColours) {
   EXPECT_EQ(ColorToRGB(0x80000018), 0x00E1FFFFu);  // COLOR_INFOBK 255,255,225
   EXPECT_EQ(ColorToRGB(0x80000019), 0u);           // index 25 has no colour
   EXPECT_EQ(ColorToRGB(0x8000001F), 0u);
-  EXPECT_EQ(ColorToRGB(0x80FF0005), 0u);           // not COLOR_WINDOW: an unknown index
+  EXPECT_EQ(ColorToRGB(0x80FF0005), 0u);  // not COLOR_WINDOW: an unknown index
   EXPECT_EQ(ColorToRGB(0x1FFFFFFF), 0x00FFFFFFu);
   EXPECT_EQ(ColorToRGB(0x020080FF), 0x000080FFu);
 }
@@ -221,10 +239,9 @@ TEST(RecordPicture, EmptyPathTakesTheScreenFrame) {
   EXPECT_EQ(pic.FrameHeight, 635);
   auto records = WalkEmf(pic.Bytes);
   EXPECT_EQ(RecordTypes(records),
-            (std::vector<uint32_t>{EMR_HEADER, EMR_SETMAPMODE, EMR_SETWINDOWORGEX, EMR_EXTCREATEPEN,
-                                   EMR_SELECTOBJECT, EMR_SETMITERLIMIT, EMR_CREATEBRUSHINDIRECT,
-                                   EMR_SELECTOBJECT, EMR_BEGINPATH, EMR_ENDPATH, EMR_STROKEANDFILLPATH,
-                                   EMR_SELECTOBJECT, EMR_DELETEOBJECT, EMR_EOF}));
+            (std::vector<uint32_t>{EMR_HEADER, EMR_SETMAPMODE, EMR_SETWINDOWORGEX, EMR_EXTCREATEPEN, EMR_SELECTOBJECT,
+                                   EMR_SETMITERLIMIT, EMR_CREATEBRUSHINDIRECT, EMR_SELECTOBJECT, EMR_BEGINPATH,
+                                   EMR_ENDPATH, EMR_STROKEANDFILLPATH, EMR_SELECTOBJECT, EMR_DELETEOBJECT, EMR_EOF}));
   // Nothing drawn: the bounds are GDI's empty rectangle.
   for (size_t at : {8u, 12u}) EXPECT_EQ(records[0].I32(at), 0);
   for (size_t at : {16u, 20u}) EXPECT_EQ(records[0].I32(at), -1);
@@ -272,14 +289,13 @@ TEST(EmfRecorder, BezierRunsCloseAfterTheirThirdPoint) {
   EXPECT_EQ(test::PathToString(back), test::PathToString(path));
   const auto records = WalkEmf(rec.Close());
   EXPECT_EQ(RecordTypes(records),
-            (std::vector<uint32_t>{EMR_HEADER, EMR_BEGINPATH, EMR_MOVETOEX, EMR_POLYBEZIERTO16,
-                                   EMR_CLOSEFIGURE, EMR_MOVETOEX, EMR_POLYBEZIERTO, EMR_CLOSEFIGURE,
-                                   EMR_ENDPATH, EMR_EOF}));
+            (std::vector<uint32_t>{EMR_HEADER, EMR_BEGINPATH, EMR_MOVETOEX, EMR_POLYBEZIERTO16, EMR_CLOSEFIGURE,
+                                   EMR_MOVETOEX, EMR_POLYBEZIERTO, EMR_CLOSEFIGURE, EMR_ENDPATH, EMR_EOF}));
   // 16-bit points when they fit, with bounds that include the start point.
-  EXPECT_EQ(records[3].Bytes, Words({{EMR_POLYBEZIERTO16, 40, 0, static_cast<uint32_t>(-5), 50, 40, 3,
-                                      10 | (20u << 16), 30 | (40u << 16), 50 | (0xFFFBu << 16)}}));
-  EXPECT_EQ(records[6].Bytes, Words({{EMR_POLYBEZIERTO, 52, 40000, static_cast<uint32_t>(-5), 40050, 40, 3,
-                                      40010, 20, 40030, 40, 40050, static_cast<uint32_t>(-5)}}));
+  EXPECT_EQ(records[3].Bytes, Words({{EMR_POLYBEZIERTO16, 40, 0, static_cast<uint32_t>(-5), 50, 40, 3, 10 | (20u << 16),
+                                      30 | (40u << 16), 50 | (0xFFFBu << 16)}}));
+  EXPECT_EQ(records[6].Bytes, Words({{EMR_POLYBEZIERTO, 52, 40000, static_cast<uint32_t>(-5), 40050, 40, 3, 40010, 20,
+                                      40030, 40, 40050, static_cast<uint32_t>(-5)}}));
 }
 
 TEST(EmfRecorder, BezierFromAFarPointTakesThe32BitForm) {
@@ -305,14 +321,13 @@ TEST(EmfRecorder, ObjectsAndPathState) {
   EXPECT_EQ(rec.SelectObject(StockNullPen), pen);
   EXPECT_EQ(rec.SelectObject(99), 0u);  // unknown: fails, records nothing
   rec.DeleteObject(pen);
-  rec.DeleteObject(StockNullPen);       // stock objects are not deleted
+  rec.DeleteObject(StockNullPen);                       // stock objects are not deleted
   EXPECT_EQ(rec.CreatePen({PS_GEOMETRIC, 10, 0}), 1u);  // the freed slot again
-  rec.FillPath();                       // no closed path: nothing recorded
+  rec.FillPath();                                       // no closed path: nothing recorded
   const auto records = WalkEmf(rec.Close());
   EXPECT_EQ(RecordTypes(records),
             (std::vector<uint32_t>{EMR_HEADER, EMR_EXTCREATEPEN, EMR_CREATEBRUSHINDIRECT, EMR_SELECTOBJECT,
-                                   EMR_SELECTOBJECT, EMR_SELECTOBJECT, EMR_DELETEOBJECT, EMR_EXTCREATEPEN,
-                                   EMR_EOF}));
+                                   EMR_SELECTOBJECT, EMR_SELECTOBJECT, EMR_DELETEOBJECT, EMR_EXTCREATEPEN, EMR_EOF}));
   EXPECT_EQ(records[0].U16(56), 3u);
 }
 

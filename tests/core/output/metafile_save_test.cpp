@@ -4,12 +4,12 @@
 
 #include <cerrno>
 
-#include "core/platform/atomic_file.h"
 #include "core/output/clipboard_formats.h"
-#include "core/platform/errors.h"
 #include "core/output/wmf_writer.h"
-#include "support/test_paths.h"
+#include "core/platform/atomic_file.h"
+#include "core/platform/errors.h"
 #include "support/scoped_seam.h"
+#include "support/test_paths.h"
 #include "support/test_support.h"
 
 namespace glyphor {

@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "core/platform/atomic_file.h"
-#include "support/test_paths.h"
 #include "support/scoped_seam.h"
+#include "support/test_paths.h"
 #include "support/test_support.h"
 
 using namespace glyphor;
@@ -99,10 +99,11 @@ TEST(SvgDocument, TwoLayerTransparentAndJoins) {
   std::string doc = SvgDocument(Square(), 500, 400, s);
   EXPECT_NE(doc.find("stroke-width:1.0000; stroke-linejoin:round; stroke-miterlimit:4\" d=\"M1.5000 1.5000 "),
             std::string::npos);
-  EXPECT_NE(doc.find("<path style=\"fill:#FF0000; stroke:none; stroke-width:0.0000; stroke-linejoin:round; "
-                     "stroke-miterlimit:4\" d=\"M1.5000 1.5000 L26.9000 1.5000 L26.9000 26.9000 L1.5000 26.9000 z\"/>\r\n"
-                     "</svg>\r\n"),
-            std::string::npos);
+  EXPECT_NE(
+      doc.find("<path style=\"fill:#FF0000; stroke:none; stroke-width:0.0000; stroke-linejoin:round; "
+               "stroke-miterlimit:4\" d=\"M1.5000 1.5000 L26.9000 1.5000 L26.9000 26.9000 L1.5000 26.9000 z\"/>\r\n"
+               "</svg>\r\n"),
+      std::string::npos);
   EXPECT_NE(doc.find("width=\"34.7500mm\" height=\"28.4000mm\""), std::string::npos);
 
   s.Fukuromoji = false;

@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-#include "core/platform/errors.h"
 #include "core/output/emf_recorder.h"
+#include "core/platform/errors.h"
 #include "support/emf_records.h"
 #include "support/test_paths.h"
 #include "support/test_support.h"
@@ -19,8 +19,8 @@ using test::WalkWmf;
 
 constexpr uint16_t META_SETMAPMODE = 0x0103, META_SETPOLYFILLMODE = 0x0106, META_SETWINDOWORG = 0x020B,
                    META_SETWINDOWEXT = 0x020C, META_SELECTOBJECT = 0x012D, META_DELETEOBJECT = 0x01F0,
-                   META_CREATEPENINDIRECT = 0x02FA, META_CREATEBRUSHINDIRECT = 0x02FC,
-                   META_POLYPOLYGON = 0x0538, META_RECTANGLE = 0x041B, META_EOF = 0;
+                   META_CREATEPENINDIRECT = 0x02FA, META_CREATEBRUSHINDIRECT = 0x02FC, META_POLYPOLYGON = 0x0538,
+                   META_RECTANGLE = 0x041B, META_EOF = 0;
 
 ConversionSettings Settings() {
   ConversionSettings s;
@@ -54,8 +54,8 @@ TEST(PlaceableWmf, HeadersAgreeWithTheFrame) {
   const MetafilePicture pic = Triangle(Settings());
   const std::vector<uint8_t> wmf = ConvertToPlaceableWmf(pic);
   // 3325 x 96 / 2540 = 125.7 and 2690 x 96 / 2540 = 101.7; checksum 0x5769.
-  const std::vector<uint8_t> placeable = {0xD7, 0xCD, 0xC6, 0x9A, 0, 0, 0, 0, 0, 0, 126, 0, 102, 0,
-                                          96, 0, 0, 0, 0, 0, 0x69, 0x57};
+  const std::vector<uint8_t> placeable = {0xD7, 0xCD, 0xC6, 0x9A, 0, 0, 0, 0, 0, 0,    126,
+                                          0,    102,  0,    96,   0, 0, 0, 0, 0, 0x69, 0x57};
   ASSERT_GT(wmf.size(), 40u);
   EXPECT_EQ(std::vector<uint8_t>(wmf.begin(), wmf.begin() + 22), placeable);
   uint16_t xorAll = 0;
@@ -79,10 +79,9 @@ TEST(PlaceableWmf, HeadersAgreeWithTheFrame) {
   EXPECT_EQ(RecordTypes(records),
             (std::vector<uint32_t>{META_SETMAPMODE, META_SETWINDOWORG, META_SETWINDOWEXT, META_SETPOLYFILLMODE,
                                    META_CREATEPENINDIRECT, META_CREATEBRUSHINDIRECT, META_SELECTOBJECT,
-                                   META_SELECTOBJECT, META_RECTANGLE, META_CREATEPENINDIRECT,
-                                   META_SELECTOBJECT, META_CREATEBRUSHINDIRECT, META_SELECTOBJECT,
-                                   META_POLYPOLYGON, META_DELETEOBJECT, META_DELETEOBJECT, META_DELETEOBJECT,
-                                   META_EOF}));
+                                   META_SELECTOBJECT, META_RECTANGLE, META_CREATEPENINDIRECT, META_SELECTOBJECT,
+                                   META_CREATEBRUSHINDIRECT, META_SELECTOBJECT, META_POLYPOLYGON, META_DELETEOBJECT,
+                                   META_DELETEOBJECT, META_DELETEOBJECT, META_EOF}));
   EXPECT_EQ(records[0].U16(6), 8);  // MM_ANISOTROPIC
   EXPECT_EQ(records[1].I16(6), 0);
   EXPECT_EQ(records[1].I16(8), 0);
@@ -145,8 +144,8 @@ TEST(PlaceableWmf, BeziersFlattenWithinATenthOfAMillimetre) {
   rec.StrokeAndFillPath();
   MetafilePicture pic{rec.Close(), 5000, 5000};
   const auto records = WalkWmf(ConvertToPlaceableWmf(pic));
-  const auto it = std::find_if(records.begin(), records.end(),
-                               [](const MetaRecord& r) { return r.Type == META_POLYPOLYGON; });
+  const auto it =
+      std::find_if(records.begin(), records.end(), [](const MetaRecord& r) { return r.Type == META_POLYPOLYGON; });
   ASSERT_NE(it, records.end());
   const auto pts = PolygonPoints(*it);
   ASSERT_GT(pts.size(), 10u);
@@ -165,8 +164,8 @@ TEST(PlaceableWmf, RoundingAndLimits) {
   EXPECT_EQ(HundredthsMmToWmfUnits(0), 0);
   EXPECT_EQ(HundredthsMmToWmfUnits(3325), 126);
   EXPECT_EQ(HundredthsMmToWmfUnits(-3325), -126);
-  EXPECT_EQ(HundredthsMmToWmfUnits(13), 0);   // 0.49
-  EXPECT_EQ(HundredthsMmToWmfUnits(14), 1);   // 0.53
+  EXPECT_EQ(HundredthsMmToWmfUnits(13), 0);  // 0.49
+  EXPECT_EQ(HundredthsMmToWmfUnits(14), 1);  // 0.53
   EXPECT_EQ(HundredthsMmToWmfUnits(2540), 96);
   // Beyond the 16-bit bounding box of the placeable header.
   MetafilePicture big = Triangle(Settings());

@@ -89,7 +89,8 @@ TEST_F(ShortcutTest, AwkwardProgramPathSurvivesExecQuoting) {
   CreateShortcutFor("GLYPHOR 1.0A2", "DESKTOP", exe);
   const std::string file = home() + "/Desktop/GLYPHOR 1.0A2.desktop";
   EXPECT_EQ(LaunchArgs(file), (std::vector<std::string>{exe, "DOC"}));
-  EXPECT_EQ(UnescapeString(KeyValue(ReadKeyFile(file), "Desktop Entry", "Path")), root() / "a b/100% \"q\" $HOME `x` back\\slash");
+  EXPECT_EQ(UnescapeString(KeyValue(ReadKeyFile(file), "Desktop Entry", "Path")),
+            root() / "a b/100% \"q\" $HOME `x` back\\slash");
   ExpectValid(file);
 }
 

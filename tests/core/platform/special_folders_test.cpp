@@ -35,7 +35,8 @@ TEST_F(SpecialFoldersTest, DocumentsFallBackToDocumentsThenHome) {
 
 TEST_F(SpecialFoldersTest, DocumentsFromUserDirs) {
   MakeDir(home() + "/Documents");
-  UserDirs("# written by xdg-user-dirs-update\nXDG_DESKTOP_DIR=\"$HOME/Desktop\"\nXDG_DOCUMENTS_DIR=\"$HOME/Papers\"\n");
+  UserDirs(
+      "# written by xdg-user-dirs-update\nXDG_DESKTOP_DIR=\"$HOME/Desktop\"\nXDG_DOCUMENTS_DIR=\"$HOME/Papers\"\n");
   EXPECT_EQ(GetSpecialFolder(kFolderDocuments), home() + "/Papers");
   UserDirs("XDG_DOCUMENTS_DIR=\"$HOME/\"\n");
   EXPECT_EQ(GetSpecialFolder(kFolderDocuments), home());

@@ -131,8 +131,9 @@ TEST_F(ViewerTest, RemovedAndAddedAssociations) {
   EXPECT_EQ(FindViewer("x.svg"), viewerB_);
   // An added association wins over entries that only list the type.
   Entry(systemApps(), "c.desktop", viewerA_, "");
-  List(configHome() + "/mimeapps.list", "[Added Associations]\nimage/svg+xml=c.desktop;\n"
-                                        "[Removed Associations]\nimage/svg+xml=b.desktop;a.desktop\n");
+  List(configHome() + "/mimeapps.list",
+       "[Added Associations]\nimage/svg+xml=c.desktop;\n"
+       "[Removed Associations]\nimage/svg+xml=b.desktop;a.desktop\n");
   EXPECT_EQ(FindViewer("x.svg"), viewerA_);
   // A removal in the less important system list does not reach the user's entries.
   List(configHome() + "/mimeapps.list", "");
@@ -197,8 +198,8 @@ TEST_F(ViewerTest, StartFailuresReportTheErrorNumber) {
 TEST_F(ViewerTest, DetachedStartPassesArgumentsAndLeavesNoChild) {
   const std::string out = root() / "args out";
   const std::string script = viewerA_;
-  Put(script, "#!/bin/sh\nfor a in \"$@\"; do printf '%s|' \"$a\"; done > \"$0 out.tmp\" && mv \"$0 out.tmp\" \"" + out +
-                  "\"\n");
+  Put(script, "#!/bin/sh\nfor a in \"$@\"; do printf '%s|' \"$a\"; done > \"$0 out.tmp\" && mv \"$0 out.tmp\" \"" +
+                  out + "\"\n");
   RecordedMessages messages;
   EXPECT_TRUE(RunCommandLine(std::vector<std::string>{script, "/tmp/a b.svg", "%f"}, messages));
   EXPECT_TRUE(messages.shown.empty());

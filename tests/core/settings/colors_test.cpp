@@ -40,8 +40,8 @@ TEST(IntText, HexadecimalIsTheBitPatternAndIgnoresTheSign) {
 }
 
 TEST(IntText, AnythingElseIsNoInteger) {
-  for (const char* text : {"", " ", "-", "+", "$", "0x", "x", "1 ", "1a", "12abc", "true", "\t1",
-                           "1.5", "--1", "+-1", "$G", "0x-1", "$ 1", "１２"})
+  for (const char* text : {"", " ", "-", "+", "$", "0x", "x", "1 ", "1a", "12abc", "true", "\t1", "1.5", "--1", "+-1",
+                           "$G", "0x-1", "$ 1", "１２"})
     EXPECT_EQ(TextToInt(text), std::nullopt) << "'" << text << "'";
   EXPECT_EQ(IntToText(-42), "-42");
   EXPECT_EQ(IntToText(INT32_MIN), "-2147483648");
@@ -75,8 +75,7 @@ TEST(Colors, TextOfAColourIsItsNameElseEightHexDigits) {
   EXPECT_EQ(ColorToText(0x000080FF), "$000080FF");
   EXPECT_EQ(ColorToText(0x80000019), "$80000019");
   EXPECT_EQ(ColorToText(0xABCDEF01), "$ABCDEF01");
-  for (uint32_t c : {0x000080FFu, 0x80000019u, 0x00123456u, 0xFFFFFFFFu})
-    EXPECT_EQ(TextToColor(ColorToText(c)), c);
+  for (uint32_t c : {0x000080FFu, 0x80000019u, 0x00123456u, 0xFFFFFFFFu}) EXPECT_EQ(TextToColor(ColorToText(c)), c);
   for (const auto& row : ColorNameTable) EXPECT_EQ(TextToColor(ColorToText(row.Value)), row.Value);
 }
 

@@ -158,8 +158,7 @@ TEST(IniFile, ShiftJisFileLoadsAndIsRewrittenAsUtf8) {
   EXPECT_EQ(ini.ReadString("Font", "FontText", ""), "袋文字～");
   ini.WriteInteger("Font", "FontSize", 80);
   ini.UpdateFile();
-  EXPECT_EQ(ReadFile(file),
-            "[Font]\r\nFontName=ＭＳ 明朝\r\nFontText=袋文字～\r\nMemo=袋\r\nFontSize=80\r\n");
+  EXPECT_EQ(ReadFile(file), "[Font]\r\nFontName=ＭＳ 明朝\r\nFontText=袋文字～\r\nMemo=袋\r\nFontSize=80\r\n");
 }
 
 TEST(IniFile, Utf8ByteOrderMarkIsKept) {

@@ -49,8 +49,7 @@ SettingsModel Loaded(const std::string& content) {
   return m;
 }
 
-ConversionSettings Loaded(const std::string& section, const std::string& key,
-                          const std::string& value) {
+ConversionSettings Loaded(const std::string& section, const std::string& key, const std::string& value) {
   return Loaded("[" + section + "]\r\n" + key + "=" + value + "\r\n").Values();
 }
 
@@ -160,9 +159,8 @@ TEST(SettingsIo, ColourTextsLoadAndSaveByName) {
 TEST(SettingsIo, BadColourStopsLoadingWithEarlierKeysKept) {
   for (const std::string bad : {"red", ""}) {
     TempDir dir;
-    WriteFile(dir / "s.gly",
-              "[Font]\nFontName=IPAPGothic\nFontSize=20\nFontStyle=1\nFontColor=" + bad +
-                  "\nFontCharset=0\nFontText=x\nFontStrokeWidth=7\n[SVG]\nResolution=800\n");
+    WriteFile(dir / "s.gly", "[Font]\nFontName=IPAPGothic\nFontSize=20\nFontStyle=1\nFontColor=" + bad +
+                                 "\nFontCharset=0\nFontText=x\nFontStrokeWidth=7\n[SVG]\nResolution=800\n");
     SettingsModel m;
     try {
       LoadSettings(m, dir / "s.gly", kDocs);
@@ -251,9 +249,8 @@ TEST(SettingsIo, TwoLayerModeClearsAndDisablesTransparencyAfterIt) {
   EXPECT_FALSE(m.Values().TransparentFill);
   EXPECT_FALSE(m.TransparentEnabled());
   EXPECT_TRUE(m.Values().Fukuromoji);
-  EXPECT_EQ(seen, (std::vector<Field>{Field::Transparent, Field::StrokeWidth, Field::SvgDir,
-                                      Field::EmfDir, Field::Transparent,
-                                      Field::TransparentEnabled, Field::Fukuromoji}));
+  EXPECT_EQ(seen, (std::vector<Field>{Field::Transparent, Field::StrokeWidth, Field::SvgDir, Field::EmfDir,
+                                      Field::Transparent, Field::TransparentEnabled, Field::Fukuromoji}));
 }
 
 TEST(SettingsIo, EmptyAndLongTexts) {
@@ -265,7 +262,8 @@ TEST(SettingsIo, EmptyAndLongTexts) {
 
   // 31 bytes of the original's Shift-JIS: full-width letters count two,
   // half-width katakana one, so real Japanese names keep every character.
-  EXPECT_EQ(Loaded("Font", "FontName", "ＡＢＣＤＥＦＧＨＩＪＫＬＭＮＯＰＱ").Font.Name, "ＡＢＣＤＥＦＧＨＩＪＫＬＭＮＯ");
+  EXPECT_EQ(Loaded("Font", "FontName", "ＡＢＣＤＥＦＧＨＩＪＫＬＭＮＯＰＱ").Font.Name,
+            "ＡＢＣＤＥＦＧＨＩＪＫＬＭＮＯ");
   EXPECT_EQ(Loaded("Font", "FontName", "ＨＧ創英角ﾎﾟｯﾌﾟ体").Font.Name, "ＨＧ創英角ﾎﾟｯﾌﾟ体");
   EXPECT_EQ(Loaded("Font", "FontName", "ab" + std::string(15, 'x') + "ＡＢＣＤＥＦＧＨ").Font.Name,
             "ab" + std::string(15, 'x') + "ＡＢＣＤＥＦＧ");
@@ -274,8 +272,9 @@ TEST(SettingsIo, EmptyAndLongTexts) {
 }
 
 TEST(SettingsIo, NamesInOtherLetterCaseAreFound) {
-  SettingsModel m = Loaded("[font]\nfontsize=50\nFONTSTROKEWIDTH=80\n[svg]\nresolution=800\n"
-                           "[emf]\nemfdir=/e\n");
+  SettingsModel m = Loaded(
+      "[font]\nfontsize=50\nFONTSTROKEWIDTH=80\n[svg]\nresolution=800\n"
+      "[emf]\nemfdir=/e\n");
   EXPECT_EQ(m.Values().Font.Size, 50);
   EXPECT_EQ(m.Values().StrokeWidth, 80);
   EXPECT_EQ(m.Values().Resolution, 800);
@@ -301,8 +300,7 @@ TEST(SettingsIo, MemoTextThroughASaveAndALoad) {
     m.SetText(c.memo);
     SaveSettings(m, dir / "a.ini");
     const std::string bytes = ReadFile(dir / "a.ini");
-    EXPECT_NE(bytes.find(std::string("\r\nFontCharset=128\r\n") + c.written + "FontTransparent=0"),
-              std::string::npos)
+    EXPECT_NE(bytes.find(std::string("\r\nFontCharset=128\r\n") + c.written + "FontTransparent=0"), std::string::npos)
         << bytes;
     SettingsModel back;
     LoadSettings(back, dir / "a.ini", kDocs);
@@ -317,8 +315,7 @@ TEST(SettingsIo, SaveKeepsForeignLinesAndFailsOnReadOnlyFiles) {
   WriteFile(file, "[Other]\nKey=Value  \n[Font]\nMine=1\nFontSize=12\n");
   SaveSettings(SettingsModel(), file);
   const std::string bytes = ReadFile(file);
-  EXPECT_TRUE(bytes.starts_with("[Other]\nKey=Value  \n[Font]\nMine=1\nFontSize=100\nFontName="))
-      << bytes;
+  EXPECT_TRUE(bytes.starts_with("[Other]\nKey=Value  \n[Font]\nMine=1\nFontSize=100\nFontName=")) << bytes;
 
   ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
   SettingsModel m;
@@ -335,8 +332,9 @@ TEST(SettingsIo, SaveKeepsForeignLinesAndFailsOnReadOnlyFiles) {
 
 TEST(SettingsIo, ShiftJisBatchFileLoadsJapaneseNameAndText) {
   // "ＭＳ 明朝" and "袋文字" in code page 932.
-  SettingsModel m = Loaded("[Font]\r\nFontName=\x82\x6c\x82\x72 \x96\xbe\x92\xa9\r\n"
-                           "FontText=\x91\xdc\x95\xb6\x8e\x9a\r\nFontStrokeColor=clBlue\r\n");
+  SettingsModel m = Loaded(
+      "[Font]\r\nFontName=\x82\x6c\x82\x72 \x96\xbe\x92\xa9\r\n"
+      "FontText=\x91\xdc\x95\xb6\x8e\x9a\r\nFontStrokeColor=clBlue\r\n");
   EXPECT_EQ(m.Values().Font.Name, "ＭＳ 明朝");
   EXPECT_EQ(m.Values().Text, "袋文字");
   EXPECT_EQ(m.Values().StrokeColor, 0x00FF0000u);

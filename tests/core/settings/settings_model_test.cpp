@@ -65,8 +65,7 @@ TEST(SettingsModel, NotifiesOnlyRealChangesAfterBringingIntoRange) {
   m.SetMiterLimit(-50);
   m.SetLineJoin(9);
   m.SetLineJoin(-9);
-  EXPECT_EQ(rec.Take(), (std::vector<Field>{Field::StrokeWidth, Field::Resolution,
-                                            Field::MiterLimit, Field::LineJoin,
+  EXPECT_EQ(rec.Take(), (std::vector<Field>{Field::StrokeWidth, Field::Resolution, Field::MiterLimit, Field::LineJoin,
                                             Field::LineJoin}));
   EXPECT_EQ(m.Values().StrokeWidth, 1000);
   EXPECT_EQ(m.Values().Resolution, 1200);
@@ -94,8 +93,8 @@ TEST(SettingsModel, TwoLayerModeClearsAndLocksTransparency) {
   m.SetFukuromoji(true);
   EXPECT_FALSE(m.Values().TransparentFill);
   EXPECT_FALSE(m.TransparentEnabled());
-  EXPECT_EQ(rec.Take(), (std::vector<Field>{Field::Transparent, Field::Transparent,
-                                            Field::TransparentEnabled, Field::Fukuromoji}));
+  EXPECT_EQ(rec.Take(),
+            (std::vector<Field>{Field::Transparent, Field::Transparent, Field::TransparentEnabled, Field::Fukuromoji}));
 
   m.SetTransparent(true);  // the box is disabled
   m.SetFukuromoji(true);

@@ -21,8 +21,8 @@ class EmfBuilder {
  public:
   // Frame (0, 0)-(width, height) in 0.01 mm; a 96 dpi reference screen.
   EmfBuilder(int32_t width, int32_t height, uint16_t handles = 4) {
-    Words({EMR_HEADER, 88, 0, 0, 0, 0, 0, 0, uint32_t(width), uint32_t(height), EmfSignature,
-           EmfVersion, 0, 0, handles, 0, 0, 0, 1920, 1080, 508, 286});
+    Words({EMR_HEADER, 88, 0, 0, 0,    0,    0,   0,  uint32_t(width), uint32_t(height), EmfSignature, EmfVersion, 0, 0,
+           handles,    0,  0, 0, 1920, 1080, 508, 286});
     records_ = 1;
   }
 

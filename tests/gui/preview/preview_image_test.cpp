@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/platform/errors.h"
 #include "core/output/metafile_picture.h"
+#include "core/platform/errors.h"
 #include "gui/preview/preview_emf_builder.h"
 
 namespace glyphor {
@@ -59,8 +59,7 @@ TEST(PreviewImage, TooLargeAPreviewRunsOutOfResources) {
     EXPECT_STREQ(e.what(), "システム リソースが足りません");
   }
   // 2^15 squared is above the bound although each side is small.
-  EXPECT_THROW(RenderPreview(Picture(b, 32768 * 2540 / 96 + 27, 32768 * 2540 / 96 + 27), 96),
-               EOutOfResources);
+  EXPECT_THROW(RenderPreview(Picture(b, 32768 * 2540 / 96 + 27, 32768 * 2540 / 96 + 27), 96), EOutOfResources);
 }
 
 TEST(PreviewImage, TheFrameFillsTheWholeImage) {

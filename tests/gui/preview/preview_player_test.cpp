@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <random>
 
+#include <gtest/gtest.h>
 #include <QImage>
 #include <QPainter>
-#include <gtest/gtest.h>
 
 #include "gui/preview/preview_emf_builder.h"
 
@@ -127,11 +127,9 @@ TEST(PreviewPlayer, BezierRunsIn32And16BitFormsAgree) {
     b.Begin().Move(1000, -5000);
     if (sixteen)
       b.Rec(EMR_POLYBEZIERTO16, {0, 0, 0, 0, 3, 1000 | uint32_t(uint16_t(-1000)) << 16,
-                                 9000 | uint32_t(uint16_t(-1000)) << 16,
-                                 9000 | uint32_t(uint16_t(-5000)) << 16});
+                                 9000 | uint32_t(uint16_t(-1000)) << 16, 9000 | uint32_t(uint16_t(-5000)) << 16});
     else
-      b.Rec(EMR_POLYBEZIERTO, {0, 0, 0, 0, 3, 1000, uint32_t(-1000), 9000, uint32_t(-1000), 9000,
-                               uint32_t(-5000)});
+      b.Rec(EMR_POLYBEZIERTO, {0, 0, 0, 0, 3, 1000, uint32_t(-1000), 9000, uint32_t(-1000), 9000, uint32_t(-5000)});
     b.Close().End().StrokeAndFill();
     return Play(b.Bytes());
   };
@@ -200,10 +198,9 @@ std::vector<uint8_t> WideLine() {
   b.HiMetric().Pen(1, kMiterPen, 800, kBlue).Select(1).Miter(10).Brush(2, 0, kRed).Select(2);
   b.Begin().Rect(137, -4537, 299863, -5463);
   for (int x = 1037; x < 290000; x += 7013)
-    if (x < 45000 || x > 56000)
-      b.Rect(x, -1037, x + 5037, -8963).Rect(x + 1537, -2537, x + 3537, -7437);
-  b.Move(40037, -9037).Rec(EMR_POLYBEZIERTO, {0, 0, 0, 0, 3, 60037, uint32_t(-137), 80037,
-                                             uint32_t(-137), 100037, uint32_t(-9037)});
+    if (x < 45000 || x > 56000) b.Rect(x, -1037, x + 5037, -8963).Rect(x + 1537, -2537, x + 3537, -7437);
+  b.Move(40037, -9037)
+      .Rec(EMR_POLYBEZIERTO, {0, 0, 0, 0, 3, 60037, uint32_t(-137), 80037, uint32_t(-137), 100037, uint32_t(-9037)});
   b.Move(50937, -3037).Line(48937, -2037).Line(48937, -4037).Close();
   b.End().StrokeAndFill();
   return b.Bytes();
@@ -229,8 +226,8 @@ int LargestDifference(const QImage& a, const QImage& b) {
   for (int y = 0; y < a.height(); ++y)
     for (int x = 0; x < a.width(); ++x) {
       QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-      most = std::max({most, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
-                       std::abs(qBlue(p) - qBlue(q))});
+      most =
+          std::max({most, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q))});
     }
   return most;
 }
@@ -279,8 +276,7 @@ TEST(PreviewPlayer, MalformedMetafilesAreRefusedBeforeAnythingIsDrawn) {
   add("object at handle 0", drawn().Brush(0, 0, kRed));
   add("deleted twice", drawn().Delete(1).Delete(1));
   add("unknown stock object", drawn().Select(0x80000100));
-  add("style entries beyond the record", drawn().Rec(EMR_EXTCREATEPEN,
-                                                     {2, 0, 0, 0, 0, kMiterPen, 1, 0, 0, 0, 1000}));
+  add("style entries beyond the record", drawn().Rec(EMR_EXTCREATEPEN, {2, 0, 0, 0, 0, kMiterPen, 1, 0, 0, 0, 1000}));
   add("short record", drawn().Rec(EMR_LINETO, {5}));
   add("second header", drawn().Rec(EMR_HEADER, {}));
   for (size_t n = 1; n < good.size(); n += 3)
@@ -303,8 +299,9 @@ TEST(PreviewPlayer, MalformedMetafilesAreRefusedBeforeAnythingIsDrawn) {
 TEST(PreviewPlayer, MutatedMetafilesAreRefusedOrPlayedWithoutCrashing) {
   EmfBuilder b(10000, 10000);
   b.HiMetric().Pen(1, kMiterPen, 400, kBlue).Select(1).Miter(4).Brush(2, 0, kRed).Select(2);
-  b.Begin().Move(1000, -5000).Rec(EMR_POLYBEZIERTO, {0, 0, 0, 0, 3, 1000, uint32_t(-1000), 9000,
-                                                    uint32_t(-1000), 9000, uint32_t(-5000)});
+  b.Begin()
+      .Move(1000, -5000)
+      .Rec(EMR_POLYBEZIERTO, {0, 0, 0, 0, 3, 1000, uint32_t(-1000), 9000, uint32_t(-1000), 9000, uint32_t(-5000)});
   b.Rec(EMR_POLYBEZIERTO16, {0, 0, 0, 0, 3, 1, 2, 3}).Close().End().StrokeAndFill();
   const std::vector<uint8_t> good = b.Bytes();
   const uint32_t values[] = {0, 1, 3, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 0x80000008, 0x41200000};

@@ -17,8 +17,8 @@
 #include <QSlider>
 #include <QTabWidget>
 
-#include "core/platform/errors.h"
 #include "core/outline/font_match.h"
+#include "core/platform/errors.h"
 #include "gui/window/form.h"
 #include "gui/window/form_widgets.h"
 #include "support/test_support.h"
@@ -154,19 +154,32 @@ TEST_F(FormTest, WindowAndPanelsHaveTheirDesignSizesAndFollowTheResizeRule) {
 
 TEST_F(FormTest, ControlsSitAtTheirDesignPlaces) {
   const std::vector<std::pair<QWidget*, QRect>> places = {
-      {form.Bevel1, {5, 8, 162, 79}},           {form.btnSVG, {13, 15, 145, 41}},
-      {form.chbSVGView, {13, 59, 145, 24}},     {form.Bevel3, {5, 96, 162, 102}},
-      {form.btnCopyAsEmf, {13, 104, 145, 42}},  {form.btnSaveAsEmf, {13, 149, 145, 42}},
-      {form.btnFont, {193, 9, 100, 38}},        {form.btnStrokeColor, {193, 51, 100, 38}},
-      {form.lblStrokeColor, {297, 8, 57, 81}},  {form.lblFillColor, {309, 20, 33, 57}},
-      {form.chbTransparent, {371, 19, 136, 25}}, {form.Label2, {368, 48, 145, 41}},
-      {form.chbFukuromoji, {371, 55, 18, 25}},  {form.ImageFukuromoji, {408, 51, 80, 35}},
-      {form.Bevel4, {200, 96, 305, 110}},       {form.trbStrokeWidth, {210, 117, 276, 25}},
-      {form.RadioGroupLineJoin, {213, 160, 201, 41}}, {form.edtMiterLimit, {424, 175, 41, 23}},
-      {form.UpDownMiterLimit, {465, 175, 16, 23}}, {form.Bevel2, {8, 8, 193, 121}},
-      {form.trbResolution, {10, 32, 177, 25}},  {form.Label1, {16, 72, 183, 48}},
-      {form.GroupBoxShortCut, {226, 8, 164, 121}}, {form.chbShortCutDesktop, {11, 32, 97, 17}},
-      {form.chbShortCutStart, {11, 56, 134, 17}}, {form.btnShortCut, {32, 84, 97, 28}},
+      {form.Bevel1, {5, 8, 162, 79}},
+      {form.btnSVG, {13, 15, 145, 41}},
+      {form.chbSVGView, {13, 59, 145, 24}},
+      {form.Bevel3, {5, 96, 162, 102}},
+      {form.btnCopyAsEmf, {13, 104, 145, 42}},
+      {form.btnSaveAsEmf, {13, 149, 145, 42}},
+      {form.btnFont, {193, 9, 100, 38}},
+      {form.btnStrokeColor, {193, 51, 100, 38}},
+      {form.lblStrokeColor, {297, 8, 57, 81}},
+      {form.lblFillColor, {309, 20, 33, 57}},
+      {form.chbTransparent, {371, 19, 136, 25}},
+      {form.Label2, {368, 48, 145, 41}},
+      {form.chbFukuromoji, {371, 55, 18, 25}},
+      {form.ImageFukuromoji, {408, 51, 80, 35}},
+      {form.Bevel4, {200, 96, 305, 110}},
+      {form.trbStrokeWidth, {210, 117, 276, 25}},
+      {form.RadioGroupLineJoin, {213, 160, 201, 41}},
+      {form.edtMiterLimit, {424, 175, 41, 23}},
+      {form.UpDownMiterLimit, {465, 175, 16, 23}},
+      {form.Bevel2, {8, 8, 193, 121}},
+      {form.trbResolution, {10, 32, 177, 25}},
+      {form.Label1, {16, 72, 183, 48}},
+      {form.GroupBoxShortCut, {226, 8, 164, 121}},
+      {form.chbShortCutDesktop, {11, 32, 97, 17}},
+      {form.chbShortCutStart, {11, 56, 134, 17}},
+      {form.btnShortCut, {32, 84, 97, 28}},
   };
   for (const auto& [w, rect] : places) EXPECT_EQ(Geometry(w), rect) << w->metaObject()->className();
   EXPECT_EQ(form.lblStrokeWidth->pos(), QPoint(218, 101));
@@ -232,11 +245,22 @@ TEST_F(FormTest, CaptionsFontsHintsAndStartValues) {
 }
 
 TEST_F(FormTest, TabOrderRunsThroughTheSettingsPanelBeforeThePages) {
-  const std::vector<QWidget*> expected = {
-      form.btnSVG,         form.chbSVGView,    form.btnFont,       form.trbStrokeWidth,
-      form.btnStrokeColor, form.chbTransparent, form.chbFukuromoji, form.LineJoinItems->button(0),
-      form.btnCopyAsEmf,   form.edtMiterLimit, form.btnSaveAsEmf,  form.Memo1,
-      form.trbResolution,  form.btnShortCut,   form.chbShortCutDesktop, form.chbShortCutStart};
+  const std::vector<QWidget*> expected = {form.btnSVG,
+                                          form.chbSVGView,
+                                          form.btnFont,
+                                          form.trbStrokeWidth,
+                                          form.btnStrokeColor,
+                                          form.chbTransparent,
+                                          form.chbFukuromoji,
+                                          form.LineJoinItems->button(0),
+                                          form.btnCopyAsEmf,
+                                          form.edtMiterLimit,
+                                          form.btnSaveAsEmf,
+                                          form.Memo1,
+                                          form.trbResolution,
+                                          form.btnShortCut,
+                                          form.chbShortCutDesktop,
+                                          form.chbShortCutStart};
   std::vector<QWidget*> seen;
   QWidget* w = form.btnSVG;
   for (int i = 0; i < 500 && seen.size() < expected.size(); ++i, w = w->nextInFocusChain()) {
@@ -281,7 +305,7 @@ TEST_F(FormTest, PreviewRebuildsOncePerNotificationOnlyWhileThePreviewShows) {
   OnPreviewPage();
   form.Settings().SetStrokeWidth(120);  // the same value: no notification
   EXPECT_EQ(services.builds, 0);
-  form.trbStrokeWidth->setValue(130);   // a step by the user
+  form.trbStrokeWidth->setValue(130);  // a step by the user
   EXPECT_EQ(services.builds, 1);
   emit form.trbStrokeWidth->sliderReleased();  // the drag ends where it was
   EXPECT_EQ(services.builds, 2);
@@ -564,8 +588,8 @@ TEST(FormSettingsTest, AnUnreadableColourIsReportedAndTheWindowStillOpens) {
   form.FormCreate();
   ASSERT_EQ(services.errors.size(), 1u);
   EXPECT_EQ(services.errors[0], "'red' は整数ではありません");
-  EXPECT_EQ(form.Memo1->font().pixelSize(), 67);        // read before the colour
-  EXPECT_EQ(form.trbStrokeWidth->value(), 50);          // after it: not read
+  EXPECT_EQ(form.Memo1->font().pixelSize(), 67);  // read before the colour
+  EXPECT_EQ(form.trbStrokeWidth->value(), 50);    // after it: not read
   EXPECT_EQ(form.PageControl1->currentWidget(), form.TabTXTInput);
   form.show();
   form.trbStrokeWidth->setValue(80);

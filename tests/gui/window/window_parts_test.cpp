@@ -43,9 +43,9 @@ TEST(MessageTextTest, FullStopIsAddedAfterCharactersAboveIt) {
   EXPECT_EQ(ErrorText("クリップボードを開くことができません"), "クリップボードを開くことができません.");
   EXPECT_EQ(ErrorText("abc"), "abc.");
   EXPECT_EQ(ErrorText("done."), "done.");
-  EXPECT_EQ(ErrorText("(12)"), "(12)");   // ")" is below "."
-  EXPECT_EQ(ErrorText("a-"), "a-");       // "-" is below "."
-  EXPECT_EQ(ErrorText("a/"), "a/.");      // "/" is above "."
+  EXPECT_EQ(ErrorText("(12)"), "(12)");  // ")" is below "."
+  EXPECT_EQ(ErrorText("a-"), "a-");      // "-" is below "."
+  EXPECT_EQ(ErrorText("a/"), "a/.");     // "/" is above "."
   EXPECT_EQ(ErrorText(""), "");
 }
 
