@@ -23,5 +23,8 @@ if [ -n "$missing" ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $missing
 fi
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# CI (CI=true) treats warnings as errors.
+werror=OFF
+[ "${CI:-}" = true ] && werror=ON
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLYPHOR_WERROR=$werror >/dev/null
 cmake --build build -j "$(nproc)"
