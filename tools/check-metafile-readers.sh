@@ -23,10 +23,8 @@ fi
 OUT=$(mktemp -d)
 trap 'rm -rf "$OUT"' EXIT
 
-cmake --build "$BUILD" --target glyphor_core >/dev/null
-# shellcheck disable=SC2046
-g++ -std=c++20 -O1 -Isrc -o "$OUT/metafile_sample" tools/metafile_sample.cpp \
-  "$BUILD/src/core/libglyphor_core.a" $(pkg-config --libs freetype2 harfbuzz fontconfig)
+cmake --build "$BUILD" --target metafile_sample >/dev/null
+SAMPLE="$BUILD/tools/metafile_sample"
 
 # Ink as black on white, trimmed to the ink; prints "width height".
 ink() {
@@ -40,7 +38,7 @@ check() {  # name text two-layer join
   name=$1
   mkdir -p "$OUT/$name"
   d="$OUT/$name"
-  frame=$("$OUT/metafile_sample" "$d" "$2" "DejaVu Sans" "$3" "$4")
+  frame=$("$SAMPLE" "$d" "$2" "DejaVu Sans" "$3" "$4")
   set -- $frame
   echo "$name: frame $1 x $2 (0.01 mm) = $(( $1 * 96 / 2540 )) x $(( $2 * 96 / 2540 )) px at 96 dpi"
 

@@ -3,13 +3,11 @@
 #include <cerrno>
 #include <optional>
 
-#include <fcntl.h>
 #include <iconv.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "core/platform/atomic_file.h"
 #include "core/platform/errors.h"
+#include "core/platform/file_read.h"
 #include "core/text/ascii_case.h"
 #include "core/text/int_text.h"
 #include "core/text/utf8.h"
@@ -50,38 +48,7 @@ bool SplitEntry(std::string_view line, std::string_view& key, std::string_view& 
 }
 
 // Settings files are small; anything larger is not one.
-constexpr off_t kMaxSettingsFileBytes = 64 << 20;
-
-// Reads a regular file whole. A folder, a pipe or a device named like a
-// settings file is no settings file: it is refused without blocking on it.
-bool ReadWholeFile(const std::string& path, std::string& bytes, bool& missing) {
-  missing = false;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) {
-    missing = errno == ENOENT || errno == ENOTDIR;
-    return false;
-  }
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxSettingsFileBytes) {
-    ::close(fd);
-    return false;
-  }
-  char buf[65536];
-  bool ok = true;
-  for (;;) {
-    const ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) ok = false;
-    if (n <= 0) break;
-    bytes.append(buf, static_cast<size_t>(n));
-    if (static_cast<off_t>(bytes.size()) > kMaxSettingsFileBytes) {
-      ok = false;
-      break;
-    }
-  }
-  ::close(fd);
-  return ok;
-}
+constexpr size_t kMaxSettingsFileBytes = 64 << 20;
 
 // Files from the original platform are in code page 932. Bytes that are not
 // Shift-JIS either become U+FFFD rather than failing the whole file.
@@ -132,9 +99,9 @@ void TIniFile::Load() const {
   if (loaded_) return;
   loaded_ = true;
   std::string bytes;
-  bool missing = false;
-  if (!ReadWholeFile(fileName_, bytes, missing)) {
-    unreadable_ = !missing;
+  const ReadStatus read = ReadRegularFile(fileName_, kMaxSettingsFileBytes, bytes);
+  if (read != ReadStatus::Ok) {
+    unreadable_ = read == ReadStatus::Refused;
     return;
   }
   if (IsValidUtf8(bytes)) {
