@@ -6,10 +6,10 @@ cd "$(dirname "$0")/.."
 
 PACKAGES="g++ cmake make pkg-config
   libfreetype-dev libfontconfig-dev libharfbuzz-dev
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev qt6-translations-l10n libqt6svg6
   googletest libgtest-dev libbenchmark-dev locales
   fonts-dejavu-core fonts-ipafont-gothic fonts-ipafont-mincho fonts-liberation2
-  desktop-file-utils shared-mime-info libxml2-utils"
+  desktop-file-utils shared-mime-info libxml2-utils appstream libglib2.0-bin"
 
 missing=""
 for p in $PACKAGES; do

@@ -13,7 +13,8 @@ DESTDIR="$work/dest" cmake --install "$BUILD" --prefix /opt/glyphor >/dev/null
 root="$work/dest/opt/glyphor"
 for f in bin/glyphor share/glyphor/glyphor-fonts.conf share/applications/io.github.glyphor.Glyphor.desktop \
          share/icons/hicolor/scalable/apps/io.github.glyphor.Glyphor.svg share/mime/packages/io.github.glyphor.Glyphor.xml \
-         share/man/man1/glyphor.1; do
+         share/man/man1/glyphor.1 share/metainfo/io.github.glyphor.Glyphor.metainfo.xml \
+         share/doc/glyphor/README.md share/doc/glyphor/LICENSE share/doc/glyphor/sample.gly; do
   [ -f "$root/$f" ] || fail "$f is not installed"
 done
 if grep -q '^GLYPHOR_GUI:BOOL=ON' "$BUILD/CMakeCache.txt" && [ -f "$BUILD/libglyphor_window.so" ]; then
@@ -27,6 +28,35 @@ else
 fi
 grep -q '^MimeType=application/x-glyphor-settings;' "$root/share/applications/io.github.glyphor.Glyphor.desktop" ||
   fail "the entry does not declare the .gly type"
+# The entry names the installed program itself: bin/ need not be on PATH.
+entry="$root/share/applications/io.github.glyphor.Glyphor.desktop"
+grep -qx 'Exec=/opt/glyphor/bin/glyphor %f' "$entry" || fail "Exec does not name the installed program: $(grep ^Exec "$entry")"
+grep -qx 'TryExec=/opt/glyphor/bin/glyphor' "$entry" || fail "no TryExec for the installed program"
+grep -qx 'StartupWMClass=GLYPHOR' "$entry" || fail "StartupWMClass does not match the window's class"
+if command -v appstreamcli >/dev/null; then
+  appstreamcli validate --no-net "$root/share/metainfo/io.github.glyphor.Glyphor.metainfo.xml" >"$work/as.log" 2>&1 ||
+    fail "metainfo: $(cat "$work/as.log")"
+  grep -q '<mediatype>application/x-glyphor-settings</mediatype>' "$root/share/metainfo/io.github.glyphor.Glyphor.metainfo.xml" ||
+    fail "the metainfo does not provide the .gly type"
+else
+  echo "skipped: appstreamcli is not installed"
+fi
+# GIO (file managers, docks) loads the entry of a tree installed under a path
+# with a blank and offers it for .gly files.
+if command -v gio >/dev/null && command -v update-desktop-database >/dev/null; then
+  real="$work/my prefix"
+  cmake --install "$BUILD" --prefix "$real" >/dev/null
+  update-desktop-database "$real/share/applications"
+  mkdir -p "$work/xdg"
+  listed=$(env PATH=/usr/bin:/bin XDG_DATA_DIRS="$real/share" XDG_DATA_HOME="$work/xdg" XDG_CONFIG_HOME="$work/xdg" \
+    XDG_CONFIG_DIRS="$work/xdg" gio mime application/x-glyphor-settings 2>&1) || true
+  case $listed in
+    *io.github.glyphor.Glyphor.desktop*) ;;
+    *) fail "GIO does not offer the entry for .gly files: $listed" ;;
+  esac
+else
+  echo "skipped: gio or update-desktop-database is not installed"
+fi
 if command -v update-mime-database >/dev/null; then
   mkdir -p "$work/mime/packages"
   cp "$root/share/mime/packages/io.github.glyphor.Glyphor.xml" "$work/mime/packages/"

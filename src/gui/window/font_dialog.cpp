@@ -54,20 +54,26 @@ TFontDialog::TFontDialog(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("フォント"));
   auto* grid = new QGridLayout(this);
 
-  grid->addWidget(new QLabel(QStringLiteral("フォント名(&F):")), 0, 0);
+  auto* faceLabel = new QLabel(QStringLiteral("フォント名(&F):"));
+  grid->addWidget(faceLabel, 0, 0);
   faceEdit_ = new QLineEdit;
+  faceLabel->setBuddy(faceEdit_);
   faces_ = new QListWidget;
   faces_->addItems(QFontDatabase::families());
   grid->addWidget(faceEdit_, 1, 0);
   grid->addWidget(faces_, 2, 0, 3, 1);
 
-  grid->addWidget(new QLabel(QStringLiteral("スタイル(&Y):")), 0, 1);
+  auto* styleLabel = new QLabel(QStringLiteral("スタイル(&Y):"));
+  grid->addWidget(styleLabel, 0, 1);
   style_ = new QComboBox;
+  styleLabel->setBuddy(style_);
   for (const char* s : kStyles) style_->addItem(QString::fromUtf8(s));
   grid->addWidget(style_, 1, 1);
 
-  grid->addWidget(new QLabel(QStringLiteral("サイズ(&S):")), 0, 2);
+  auto* sizeLabel = new QLabel(QStringLiteral("サイズ(&S):"));
+  grid->addWidget(sizeLabel, 0, 2);
   size_ = new QSpinBox;
+  sizeLabel->setBuddy(size_);
   size_->setRange(1, 9999);
   grid->addWidget(size_, 1, 2);
 
@@ -79,7 +85,9 @@ TFontDialog::TFontDialog(QWidget* parent) : QDialog(parent) {
   for (const NamedColor& c : kColors) color_->addItem(Swatch(c.Value), QString::fromUtf8(c.Name), c.Value);
   eg->addWidget(strikeOut_, 0, 0, 1, 2);
   eg->addWidget(underline_, 1, 0, 1, 2);
-  eg->addWidget(new QLabel(QStringLiteral("色(&C):")), 2, 0);
+  auto* colorLabel = new QLabel(QStringLiteral("色(&C):"));
+  colorLabel->setBuddy(color_);
+  eg->addWidget(colorLabel, 2, 0);
   eg->addWidget(color_, 2, 1);
   grid->addWidget(effects, 2, 1, 1, 2);
 
@@ -92,8 +100,10 @@ TFontDialog::TFontDialog(QWidget* parent) : QDialog(parent) {
   grid->addWidget(sampleBox, 3, 1, 1, 2);
 
   auto* scriptRow = new QGridLayout;
-  scriptRow->addWidget(new QLabel(QStringLiteral("文字セット(&R):")), 0, 0);
+  auto* scriptLabel = new QLabel(QStringLiteral("文字セット(&R):"));
+  scriptRow->addWidget(scriptLabel, 0, 0);
   script_ = new QComboBox;
+  scriptLabel->setBuddy(script_);
   for (const CharsetEntry& c : kCharsets) script_->addItem(QString::fromUtf8(c.Name), c.Number);
   scriptRow->addWidget(script_, 0, 1);
   grid->addLayout(scriptRow, 4, 1, 1, 2);

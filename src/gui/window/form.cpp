@@ -1,6 +1,7 @@
 #include "gui/window/form.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <exception>
 #include <iterator>
@@ -16,18 +17,22 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRawFont>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QTabWidget>
+#include <QWindow>
 
 #include "core/platform/errors.h"
 #include "core/platform/special_folders.h"
 #include "core/settings/settings_io.h"
 #include "core/settings/settings_location.h"
+#include "gui/window/application.h"
 #include "gui/window/form_widgets.h"
 #include "gui/window/qt_colors.h"
 #include "gui/window/save_dialog.h"
+#include "gui/window/window_images.h"
 
 namespace glyphor {
 
@@ -42,10 +47,22 @@ TForm1::TForm1(int screenPpi, TFormServices& services, std::string settingsPath,
   ShowFillColor();
   ShowStrokeColor();
   BindControls();
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    const QRect area = screen->availableGeometry();
-    move(area.x() + (area.width() - kDesignFrameWidth) / 2, area.y() + (area.height() - kDesignFrameHeight) / 2);
-  }
+  PlaceOnScreen();
+}
+
+// Centred on the screen at the design size, made smaller (not below the
+// minimum size) where the screen is smaller, and never off its top or left
+// edge: on a scaled screen the design size may not fit.
+void TForm1::PlaceOnScreen() {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const QRect area = screen->availableGeometry();
+  const int frameWidth = kDesignFrameWidth - kDesignClientWidth;
+  const int frameHeight = kDesignFrameHeight - kDesignClientHeight;
+  resize(std::max(minimumWidth(), std::min(width(), area.width() - frameWidth)),
+         std::max(minimumHeight(), std::min(height(), area.height() - frameHeight)));
+  move(area.x() + std::max(0, (area.width() - width() - frameWidth) / 2),
+       area.y() + std::max(0, (area.height() - height() - frameHeight) / 2));
 }
 
 TForm1::~TForm1() = default;
@@ -82,8 +99,10 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 void TForm1::BindControls() {
   settings_.AddListener([this](SettingsModel::Field f) { OnSettingChanged(f); });
 
+  // A tab character that got into the memo anyway (an input method) is not
+  // kept: the outlines drop it, so the settings file would hold what nobody sees.
   connect(Memo1, &QPlainTextEdit::textChanged, this,
-          [this] { Guard([this] { settings_.SetText(Memo1->toPlainText().toStdString()); }); });
+          [this] { Guard([this] { settings_.SetText(Memo1->toPlainText().remove(u'\t').toStdString()); }); });
   connect(trbStrokeWidth, &QSlider::valueChanged, this,
           [this](int v) { Guard([this, v] { settings_.SetStrokeWidth(v); }); });
   connect(trbResolution, &QSlider::valueChanged, this,
@@ -184,6 +203,26 @@ void TForm1::OnSettingChanged(SettingsModel::Field field) {
   }
 }
 
+namespace {
+
+uint16_t BigEndian16(const QByteArray& table, int offset) {
+  if (table.size() < offset + 2) return 0;
+  return static_cast<uint16_t>((static_cast<uint8_t>(table[offset]) << 8) | static_cast<uint8_t>(table[offset + 1]));
+}
+
+// Whether the face Qt draws `font` with is bold by itself, by the rule the
+// outlines use: the style bit of the OS/2 table (of the head table without
+// one), or a weight class of 600 or more.
+bool FaceIsBold(const QFont& font) {
+  const QRawFont raw = QRawFont::fromFont(font);
+  if (!raw.isValid()) return true;  // nothing known: leave it to Qt
+  const QByteArray os2 = raw.fontTable("OS/2");
+  if (os2.size() >= 64) return (BigEndian16(os2, 62) & 0x20) != 0 || BigEndian16(os2, 4) >= 600;
+  return (BigEndian16(raw.fontTable("head"), 44) & 1) != 0;
+}
+
+}  // namespace
+
 void TForm1::ShowMemoFont() {
   const TFontSpec& spec = settings_.Values().Font;
   QFont f(QString::fromStdString(spec.Name));
@@ -194,7 +233,17 @@ void TForm1::ShowMemoFont() {
   f.setItalic(spec.Style & fsItalic);
   f.setUnderline(spec.Style & fsUnderline);
   f.setStrikeOut(spec.Style & fsStrikeOut);
+  // A face without a bold style comes out emboldened by a 24th of the em
+  // (and as much wider); Qt only fakes bold below 64 pixels and never for
+  // fixed-pitch faces, so the memo thickens the regular face itself.
+  qreal boldPixels = 0;
+  if (f.bold() && !FaceIsBold(f)) {
+    f.setBold(false);
+    boldPixels = f.pixelSize() / 24.0;
+    f.setLetterSpacing(QFont::AbsoluteSpacing, boldPixels);
+  }
   Memo1->setFont(f);
+  Memo1->SetSyntheticBold(boldPixels);
 }
 
 static void SetPaletteColor(QWidget* w, QPalette::ColorRole role, const QColor& color) {
@@ -227,6 +276,15 @@ void TForm1::ShowLineJoin() {
   LineJoinItems->setExclusive(false);
   for (QAbstractButton* b : LineJoinItems->buttons()) b->setChecked(LineJoinItems->id(b) == join);
   LineJoinItems->setExclusive(true);
+  UpdateLineJoinTabStop();
+}
+
+// Tab and Shift+Tab enter the group on its selected item (the first when
+// none is selected); the arrow keys move between the items.
+void TForm1::UpdateLineJoinTabStop() {
+  QAbstractButton* stop = LineJoinItems->checkedButton();
+  if (!stop) stop = LineJoinItems->button(0);
+  for (QAbstractButton* b : LineJoinItems->buttons()) b->setFocusPolicy(b == stop ? Qt::StrongFocus : Qt::ClickFocus);
 }
 
 void TForm1::SetActivePage(QWidget* page) {
@@ -248,10 +306,18 @@ void TForm1::UpdatePreview() {
   Image1->repaint();
   MetafilePicture picture;
   services_.BuildPicture(picture, settings_.Values(), ppi_);
-  const QImage image = services_.RenderPreview(picture, ppi_);
+  // Played at the screen's own pixels, so a scaled screen shows it sharp at
+  // the same size.
+  const qreal ratio = devicePixelRatioF();
+  QImage image = services_.RenderPreview(picture, qRound(ppi_ * ratio));
   if (image.isNull()) return;
+  image.setDevicePixelRatio(ratio);
   Image1->setPixmap(QPixmap::fromImage(image));
-  Image1->resize(image.size());
+  Image1->resize(image.deviceIndependentSize().toSize());
+}
+
+void TForm1::ShowFukuromojiSample() {
+  ImageFukuromoji->setPixmap(MakeFukuromojiSample(services_, ppi_, devicePixelRatioF()));
 }
 
 void TForm1::FormCreate() {
@@ -289,6 +355,13 @@ void TForm1::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (event->spontaneous() || shown_) return;
   shown_ = true;
+  // Moved to a screen of another scale: the two pictures are drawn anew.
+  if (QWindow* window = windowHandle()) {
+    connect(window, &QWindow::screenChanged, this, [this] {
+      ShowFukuromojiSample();
+      RefreshPreview();
+    });
+  }
   Guard([this] { FormShow(); });
 }
 
@@ -387,12 +460,11 @@ void TForm1::btnShortCutClick() {
 
 void TForm1::lblTitleClick() {
   if (services_.Confirm(this, QStringLiteral("《Quillhaven》 のサイトにアクセスしますか？")))
-    services_.OpenUrl(QUrl(QString::fromLatin1(kWebPageUrl)));
+    services_.OpenUrl(WebPageUrl());
 }
 
 void TForm1::lblCopyRightClick() {
-  if (services_.Confirm(this, QStringLiteral("作者にメールしますか？")))
-    services_.OpenUrl(QUrl(QString::fromLatin1(kSupportMailUrl)));
+  if (services_.Confirm(this, QStringLiteral("作者にメールしますか？"))) services_.OpenUrl(SupportMailUrl());
 }
 
 }  // namespace glyphor

@@ -27,9 +27,6 @@ class TClickLabel;
 class TMemo;
 class TUpDown;
 
-// The authors' web page and the support mail address.
-inline constexpr const char* kWebPageUrl = "https://glyphor.github.io/";
-inline constexpr const char* kSupportMailUrl = "mailto:support@glyphor.invalid";
 inline constexpr const char* kShortcutName = "GLYPHOR 1.0A2";
 // The window's client area at design size (740 x 421 with the frame).
 inline constexpr int kDesignClientWidth = 732, kDesignClientHeight = 387;
@@ -141,6 +138,9 @@ class TForm1 : public QWidget {
   void ShowFillColor();
   void ShowStrokeColor();
   void ShowLineJoin();
+  void ShowFukuromojiSample();
+  void PlaceOnScreen();
+  void UpdateLineJoinTabStop();
   void RefreshPreview();
   template <typename F>
   void Guard(F&& handler);

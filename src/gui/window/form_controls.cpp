@@ -1,5 +1,7 @@
 // The main window's controls with their design values. Places and sizes are
 // pixels at the design density and are deliberately not scaled.
+#include <algorithm>
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QFrame>
@@ -27,15 +29,27 @@ namespace {
 constexpr int kBottomPanelHeight = 211;
 constexpr int kSettingsPanelWidth = 536;
 constexpr int kTitlePanelDesignWidth = 194;
+// The narrowest title panel: half the design width still shows the title.
+constexpr int kTitlePanelMinWidth = kTitlePanelDesignWidth / 2;
 constexpr uint32_t kBtnFace = SystemColorFlag | 15;
 
 const char* const kUiFace = "ＭＳ Ｐゴシック";
 const char* const kTitleFace = "Times New Roman";
 const char* const kFukuromojiHint = "輪郭線を太くしても、必ず袋文字になります";
 
-QFont UiFont(int pixels, bool bold = false) {
-  QFont f(QString::fromUtf8(kUiFace));
+// The fixed places fit the captions in the metric-compatible faces the
+// program's font aliases name. They are asked for by name too, so a wider
+// face the desktop prefers (Noto CJK, say) cannot take their place even when
+// the aliases are not loaded.
+QFont DesignFont(const char* face, const char* standIn, int pixels) {
+  QFont f;
+  f.setFamilies({QString::fromUtf8(face), QString::fromUtf8(standIn)});
   f.setPixelSize(pixels);
+  return f;
+}
+
+QFont UiFont(int pixels, bool bold = false) {
+  QFont f = DesignFont(kUiFace, "IPAPGothic", pixels);
   f.setBold(bold);
   return f;
 }
@@ -182,7 +196,7 @@ void TForm1::CreateSettingsPanel() {
   SetBackground(chbFukuromoji, Qt::green);
   ImageFukuromoji = new QLabel(Panel2);
   ImageFukuromoji->setGeometry(408, 51, 80, 35);
-  ImageFukuromoji->setPixmap(MakeFukuromojiSample(services_, ppi_));
+  ShowFukuromojiSample();
   for (QWidget* w :
        {static_cast<QWidget*>(Label2), static_cast<QWidget*>(chbFukuromoji), static_cast<QWidget*>(ImageFukuromoji)})
     w->setToolTip(QString::fromUtf8(kFukuromojiHint));
@@ -202,6 +216,7 @@ void TForm1::CreateSettingsPanel() {
     LineJoinItems->addButton(item, i);
   }
   LineJoinItems->button(0)->setChecked(true);
+  UpdateLineJoinTabStop();
 
   Label3 = NewAutoLabel(Panel2, "マイターの上限", 419, 161, UiFont(12));
   edtMiterLimit = new QLineEdit(QStringLiteral("4"), Panel2);
@@ -222,8 +237,7 @@ void TForm1::CreateTitlePanel() {
   Image2->setScaledContents(true);
   Image2->setPixmap(QPixmap::fromImage(MakeTitleGradient()));
 
-  QFont titleFont(QString::fromUtf8(kTitleFace));
-  titleFont.setPixelSize(24);
+  QFont titleFont = DesignFont(kTitleFace, "Liberation Serif", 24);
   titleFont.setBold(true);
   titleFont.setItalic(true);
   lblTitle = new TClickLabel(QStringLiteral("GLYPHOR \nVer. 1.0 A2 "), Panel3);
@@ -232,8 +246,7 @@ void TForm1::CreateTitlePanel() {
   lblTitle->setAlignment(Qt::AlignRight | Qt::AlignBottom);
   lblTitle->setToolTip(QStringLiteral("《Quillhaven》のサイトを表示します"));
 
-  QFont noticeFont(QString::fromUtf8(kTitleFace));
-  noticeFont.setPixelSize(13);
+  QFont noticeFont = DesignFont(kTitleFace, "Liberation Serif", 13);
   noticeFont.setBold(true);
   lblCopyRight = new TClickLabel(QStringLiteral("Copyright © 2026 Quillhaven"), Panel3);
   lblCopyRight->setFont(noticeFont);
@@ -248,6 +261,11 @@ void TForm1::CreateTitlePanel() {
 }
 
 void TForm1::SetTabOrder() {
+  // The tab bar is the page control's stop. The page control itself, which
+  // would hand its focus to the tab bar, is none: wherever it sits in the
+  // chain, Tab would jump back to the tabs from there (from the memo, say).
+  PageControl1->setFocusProxy(nullptr);
+  PageControl1->setFocusPolicy(Qt::NoFocus);
   // The bottom panel comes before the page control.
   QList<QWidget*> order = {btnSVG, chbSVGView, btnFont, trbStrokeWidth, btnStrokeColor, chbTransparent, chbFukuromoji};
   for (QAbstractButton* b : LineJoinItems->buttons()) order.append(b);
@@ -280,6 +298,12 @@ void TForm1::CreateControls() {
   CreateSettingsPanel();
   CreateTitlePanel();
   SetTabOrder();
+  // Never so small that a tab, the settings panel or the settings page's
+  // controls are cut off.
+  const int pageContent =
+      std::max(Bevel2->geometry().bottom(), GroupBoxShortCut->geometry().bottom()) + 1 + Bevel2->y();
+  setMinimumSize(kSettingsPanelWidth + kTitlePanelMinWidth,
+                 PageControl1->tabBar()->sizeHint().height() + pageContent + kBottomPanelHeight);
   resize(kDesignClientWidth, kDesignClientHeight);
 }
 

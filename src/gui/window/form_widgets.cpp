@@ -4,7 +4,11 @@
 
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QPen>
+#include <QSyntaxHighlighter>
+#include <QTextCharFormat>
 #include <QToolButton>
 
 namespace glyphor {
@@ -19,6 +23,48 @@ void TClickLabel::mouseReleaseEvent(QMouseEvent* event) {
   pressed_ = false;
   QLabel::mouseReleaseEvent(event);
   if (click) emit clicked();
+}
+
+// Every line gets an outline in the text colour on top of its own format,
+// whatever was typed, pasted or set.
+class TMemo::Emboldener : public QSyntaxHighlighter {
+ public:
+  explicit Emboldener(TMemo* memo) : QSyntaxHighlighter(memo->document()), memo_(memo) {}
+
+ protected:
+  void highlightBlock(const QString& text) override {
+    if (memo_->boldPixels_ <= 0 || text.isEmpty()) return;
+    QTextCharFormat format;
+    format.setTextOutline(
+        QPen(memo_->palette().color(QPalette::Text), memo_->boldPixels_, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
+    setFormat(0, static_cast<int>(text.size()), format);
+  }
+
+ private:
+  TMemo* memo_;
+};
+
+TMemo::TMemo(QWidget* parent) : QPlainTextEdit(parent), emboldener_(new Emboldener(this)) { setTabChangesFocus(true); }
+
+void TMemo::SetSyntheticBold(qreal pixels) {
+  if (pixels == boldPixels_) return;
+  boldPixels_ = pixels;
+  emboldener_->rehighlight();
+}
+
+void TMemo::changeEvent(QEvent* event) {
+  QPlainTextEdit::changeEvent(event);
+  if (event->type() == QEvent::PaletteChange && boldPixels_ > 0) emboldener_->rehighlight();
+}
+
+void TMemo::insertFromMimeData(const QMimeData* source) {
+  if (!source->hasText() || !source->text().contains(u'\t')) {
+    QPlainTextEdit::insertFromMimeData(source);
+    return;
+  }
+  QMimeData plain;
+  plain.setText(QString(source->text()).remove(u'\t'));
+  QPlainTextEdit::insertFromMimeData(&plain);
 }
 
 void TMemo::keyPressEvent(QKeyEvent* event) {

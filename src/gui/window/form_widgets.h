@@ -29,15 +29,29 @@ class TClickLabel : public QLabel {
   bool pressed_ = false;
 };
 
-// Enter inserts no line break; pasted text keeps the ones it holds.
+// Enter inserts no line break; pasted text keeps the ones it holds. Tab and
+// Shift+Tab move the focus, as in a one-line edit, and pasted or dropped text
+// loses its tab characters: the outlines have no tab stops to show them.
 class TMemo : public QPlainTextEdit {
   Q_OBJECT
 
  public:
-  using QPlainTextEdit::QPlainTextEdit;
+  explicit TMemo(QWidget* parent = nullptr);
+
+  // Thickens the letters by `pixels` in the text colour (0: not at all), as
+  // the outlines embolden a face that has no bold of its own.
+  void SetSyntheticBold(qreal pixels);
+  qreal SyntheticBold() const { return boldPixels_; }
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void insertFromMimeData(const QMimeData* source) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  class Emboldener;
+  Emboldener* emboldener_;
+  qreal boldPixels_ = 0;
 };
 
 // Vertical arrows beside a buddy edit. They only ask for a step; the owner

@@ -13,6 +13,7 @@
 #include "app/window_module.h"
 #include "core/outline/font_match.h"
 #include "core/settings/settings_location.h"
+#include "gui/window/application.h"
 #include "gui/window/display.h"
 #include "gui/window/form.h"
 #include "gui/window/message_boxes.h"
@@ -51,8 +52,7 @@ extern "C" __attribute__((visibility("default"))) int glyphor_window_main(int ar
   }
   glyphor::InstallFontAliasesForToolkit();
   QApplication app(argc, argv);
-  QGuiApplication::setDesktopFileName(QStringLiteral("io.github.glyphor.Glyphor"));
-  QCoreApplication::setApplicationName(QStringLiteral("GLYPHOR"));
+  glyphor::SetUpApplication();
 
   glyphor::TFormServices services;
   TForm1 form(PrimaryScreenPpi(), services, glyphor::OwnSettingsPath());

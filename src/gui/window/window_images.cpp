@@ -45,18 +45,19 @@ ConversionSettings SampleSettings() {
 
 }  // namespace
 
-QPixmap MakeFukuromojiSample(TFormServices& services, int screenPpi) {
+QPixmap MakeFukuromojiSample(TFormServices& services, int screenPpi, qreal devicePixelRatio) {
   try {
     MetafilePicture picture;
     services.BuildPicture(picture, SampleSettings(), screenPpi);
-    const QImage letters = services.RenderPreview(picture, screenPpi);
+    const QImage letters = services.RenderPreview(picture, qRound(screenPpi * devicePixelRatio));
     if (letters.isNull()) return {};
-    QImage sample(80, 35, QImage::Format_RGB32);
+    QImage sample(qRound(80 * devicePixelRatio), qRound(35 * devicePixelRatio), QImage::Format_RGB32);
     sample.fill(Qt::green);
     const QImage fitted = LiftOffWhite(letters).scaled(sample.size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
     QPainter p(&sample);
     p.drawImage((sample.width() - fitted.width()) / 2, (sample.height() - fitted.height()) / 2, fitted);
     p.end();
+    sample.setDevicePixelRatio(devicePixelRatio);
     return QPixmap::fromImage(sample);
   } catch (const std::exception&) {
     return {};  // the box then has no caption picture, which harms nothing

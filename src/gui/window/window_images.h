@@ -14,7 +14,8 @@ QImage MakeTitleGradient();
 
 // 80 x 35 pixels: "袋文字" as two-layer letters, red with a thick black outline,
 // drawn by the program's own capture, recorder and player and fitted on
-// lime. A null pixmap when any step fails.
-QPixmap MakeFukuromojiSample(TFormServices& services, int screenPpi);
+// lime. Drawn at `devicePixelRatio` device pixels per pixel, so it stays sharp
+// on a scaled screen. A null pixmap when any step fails.
+QPixmap MakeFukuromojiSample(TFormServices& services, int screenPpi, qreal devicePixelRatio = 1);
 
 }  // namespace glyphor

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -15,10 +16,13 @@
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QSlider>
+#include <QTabBar>
 #include <QTabWidget>
+#include <QTest>
 
 #include "core/outline/font_match.h"
 #include "core/platform/errors.h"
+#include "gui/window/application.h"
 #include "gui/window/form.h"
 #include "gui/window/form_widgets.h"
 #include "support/test_support.h"
@@ -532,8 +536,8 @@ TEST_F(FormTest, ShortcutsAndLinksDoWhatWasChosen) {
   emit form.lblTitle->clicked();
   emit form.lblCopyRight->clicked();
   ASSERT_EQ(services.urls.size(), 2u);
-  EXPECT_EQ(services.urls[0].scheme(), "https");
-  EXPECT_EQ(services.urls[1].scheme(), "mailto");
+  EXPECT_EQ(services.urls[0], WebPageUrl());
+  EXPECT_EQ(services.urls[1], SupportMailUrl());
 }
 
 TEST_F(FormTest, EnterInsertsNoLineBreakButPastedTextKeepsOne) {
@@ -544,6 +548,90 @@ TEST_F(FormTest, EnterInsertsNoLineBreakButPastedTextKeepsOne) {
   form.Memo1->insertPlainText("\nX");
   EXPECT_EQ(form.Settings().Values().Text, "GLYPHOR\nX");
   EXPECT_EQ(form.Memo1->lineWrapMode(), QPlainTextEdit::NoWrap);
+}
+
+// Real key presses on the shown, active window.
+class FormKeyboardTest : public FormTest {
+ protected:
+  void SetUp() override {
+    form.show();
+    QApplication::setActiveWindow(&form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  }
+  QWidget* Focus() const { return QApplication::focusWidget(); }
+};
+
+TEST_F(FormKeyboardTest, TabLeavesTheMemoAndNoTabCharacterIsStored) {
+  form.Memo1->setFocus();
+  form.Memo1->moveCursor(QTextCursor::End);
+  QTest::keyClick(form.Memo1, Qt::Key_Tab);
+  EXPECT_EQ(Focus(), form.btnSVG) << (Focus() ? Focus()->metaObject()->className() : "none") << " "
+                                  << (Focus() ? Focus()->objectName().toStdString()
+                                              : "");  // the pages' other controls are hidden; round to the first
+  form.Memo1->setFocus();
+  QTest::keyClick(form.Memo1, Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_EQ(Focus(), form.PageControl1->tabBar());
+  form.Memo1->setFocus();
+  QTest::keyClick(form.Memo1, Qt::Key_Tab, Qt::ControlModifier);
+  EXPECT_EQ(form.Memo1->toPlainText(), "GLYPHOR");
+
+  // Pasted with Ctrl+V: the tabs go, the rest stays.
+  QGuiApplication::clipboard()->setText(QStringLiteral("\tGL\t\tYPH\tOR"));
+  form.Memo1->selectAll();
+  form.Memo1->setFocus();
+  QTest::keyClick(form.Memo1, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(form.Memo1->toPlainText(), "GLYPHOR");
+  EXPECT_EQ(form.Settings().Values().Text, "GLYPHOR");
+  // Any other way in (an input method) still stores none.
+  form.Memo1->insertPlainText(QStringLiteral("\t!"));
+  EXPECT_EQ(form.Settings().Values().Text, "GLYPHOR!");
+}
+
+TEST_F(FormKeyboardTest, TabAndShiftTabEnterTheLineJoinGroupOnTheSelectedItem) {
+  QAbstractButton* const miter = form.LineJoinItems->button(0);
+  QAbstractButton* const round = form.LineJoinItems->button(1);
+  QAbstractButton* const bevel = form.LineJoinItems->button(2);
+  form.btnCopyAsEmf->setFocus();
+  QTest::keyClick(form.btnCopyAsEmf, Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_EQ(Focus(), miter);
+
+  form.Settings().SetLineJoin(1);  // as a settings file would
+  form.btnCopyAsEmf->setFocus();
+  QTest::keyClick(form.btnCopyAsEmf, Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_EQ(Focus(), round);
+  form.chbFukuromoji->setFocus();
+  QTest::keyClick(form.chbFukuromoji, Qt::Key_Tab);
+  EXPECT_EQ(Focus(), round);
+  QTest::keyClick(round, Qt::Key_Tab);
+  EXPECT_EQ(Focus(), form.btnCopyAsEmf);
+
+  // The arrows select the next item; the group is then entered there.
+  round->setFocus();
+  QTest::keyClick(round, Qt::Key_Right);
+  EXPECT_EQ(Focus(), bevel);
+  EXPECT_EQ(form.Settings().Values().LineJoin, 2);
+  form.btnCopyAsEmf->setFocus();
+  QTest::keyClick(form.btnCopyAsEmf, Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_EQ(Focus(), bevel);
+}
+
+// Shrunk far below its design size, the window keeps every tab and control
+// of the settings panel and the settings page inside it.
+TEST_F(FormTest, MinimumSizeKeepsEveryControlInside) {
+  form.show();
+  form.resize(300, 200);
+  EXPECT_GE(form.width(), 536);
+  form.SetActivePage(form.TabOption);
+  QCoreApplication::processEvents();
+  const QRect inside = form.rect();
+  QTabBar* tabs = form.PageControl1->tabBar();
+  for (int i = 0; i < tabs->count(); ++i)
+    EXPECT_TRUE(inside.contains(QRect(tabs->mapTo(&form, tabs->tabRect(i).topLeft()), tabs->tabRect(i).size()))) << i;
+  for (QWidget* parent : {form.Panel2, form.TabOption})
+    for (QWidget* w : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      const QRect r(w->mapTo(&form, QPoint(0, 0)), w->size());
+      EXPECT_TRUE(inside.contains(r)) << w->metaObject()->className() << " at " << r.x() << "," << r.y();
+    }
 }
 
 TEST(FormSettingsTest, LoadedAtStartAndWrittenAtCloseKeepingOtherSections) {
@@ -663,4 +751,44 @@ TEST(FormPreviewTest, FukuromojiSampleIsRedLettersWithABlackOutlineOnLime) {
 TEST(FormFontsTest, WindowsFacesShowAsTheFacesTheOutlinesComeFrom) {
   EXPECT_EQ(QFontInfo(QFont(QString::fromUtf8("ＭＳ Ｐゴシック"))).family(), "IPAPGothic");
   EXPECT_EQ(QFontInfo(QFont("Times New Roman")).family(), "Liberation Serif");
+}
+
+// IPAPGothic has no bold style: the outlines embolden it. The memo shows the
+// bold text as much heavier than the regular as the preview does (Qt alone
+// fakes bold only below 64 pixels, and the memo's letters are 133).
+TEST(FormFontsTest, MemoShowsSyntheticBoldAsHeavyAsTheOutlines) {
+  FakeServices services;
+  services.realPictures = true;
+  TForm1 form(96, services);
+  form.resize(1400, 700);  // room for the 133-pixel letters
+  form.show();
+  form.Settings().SetText("GLY");
+  form.Settings().SetStrokeWidth(0);
+  const auto redInk = [](const QImage& image) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) {
+        const QColor c = image.pixelColor(x, y);
+        n += c.red() > 128 && c.green() < 80 && c.blue() < 80;
+      }
+    return n;
+  };
+  struct Ink {
+    int memo, preview;
+  };
+  const auto inkFor = [&](uint8_t style) {
+    TFontSpec font;
+    font.Name = "IPAPGothic";
+    font.Style = style;
+    form.Settings().SetFont(font);
+    QCoreApplication::processEvents();
+    form.UpdatePreview();
+    return Ink{redInk(form.Memo1->viewport()->grab().toImage()), redInk(form.Image1->pixmap().toImage())};
+  };
+  const Ink regular = inkFor(0), bold = inkFor(fsBold);
+  ASSERT_GT(regular.memo, 1000);
+  ASSERT_GT(regular.preview, 1000);
+  const double outlines = double(bold.preview) / regular.preview, memo = double(bold.memo) / regular.memo;
+  EXPECT_GT(outlines, 1.15);
+  EXPECT_NEAR(memo, outlines, 0.1 * outlines) << "memo " << memo << ", outlines " << outlines;
 }

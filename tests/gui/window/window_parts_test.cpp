@@ -1,17 +1,32 @@
 // The window's smaller parts: message texts and caption, the remembered
-// folder rule, colour conversion, the font dialog, the clipboard entry and
-// the display check.
+// folder rule, colour conversion, the font dialog, the clipboard entry, the
+// display check, and what the application is given (Qt's Japanese texts,
+// icon, link targets).
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QColorDialog>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSpinBox>
+#include <QTest>
+
+#include <memory>
+#include <vector>
 
 #include "core/output/clipboard_formats.h"
 #include "core/platform/errors.h"
+#include "gui/window/application.h"
 #include "gui/window/clipboard.h"
 #include "gui/window/font_dialog.h"
 #include "gui/window/message_boxes.h"
@@ -137,6 +152,77 @@ TEST(ClipboardTest, CopyReplacesWhateverTheClipboardHeld) {
   ASSERT_NE(now, nullptr);
   EXPECT_FALSE(now->hasText());
   EXPECT_EQ(now->data(QStringLiteral("image/x-emf")), QByteArray("\x09\x08\x07", 3));
+}
+
+// Alt and the underlined letter move to the field the label names, with real
+// key presses through Qt's shortcut handling.
+TEST(FontDialogTest, LabelShortcutsReachTheirFields) {
+  TFontDialog dialog;
+  dialog.SetFont(TFontSpec{});
+  dialog.show();
+  QApplication::setActiveWindow(&dialog);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+  const std::vector<std::pair<Qt::Key, QWidget*>> fields = {{Qt::Key_Y, dialog.StyleBox()},
+                                                            {Qt::Key_S, dialog.SizeBox()},
+                                                            {Qt::Key_C, dialog.ColorBox()},
+                                                            {Qt::Key_R, dialog.ScriptBox()},
+                                                            {Qt::Key_K, dialog.StrikeOutBox()}};
+  for (const auto& [key, field] : fields) {
+    QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);
+    EXPECT_EQ(QApplication::focusWidget(), field) << QTest::toString(QKeySequence(key));
+  }
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::AltModifier);
+  EXPECT_NE(qobject_cast<QLineEdit*>(QApplication::focusWidget()), nullptr);
+  EXPECT_FALSE(dialog.StrikeOutBox()->isChecked());  // Alt+K went to the box only once
+}
+
+// Qt's own dialogs and menus speak the window's language whatever the locale
+// (the tests run under C.UTF-8).
+TEST(ApplicationTest, QtsOwnDialogsAndMenusAreJapanese) {
+  ASSERT_TRUE(InstallJapaneseQtTexts(*QCoreApplication::instance())) << "qt6-translations-l10n is not installed";
+  const auto cancelText = [](QWidget& dialog) {
+    for (QDialogButtonBox* box : dialog.findChildren<QDialogButtonBox*>())
+      if (QAbstractButton* cancel = box->button(QDialogButtonBox::Cancel)) return cancel->text();
+    return QString();
+  };
+  QColorDialog colors;
+  EXPECT_EQ(cancelText(colors), "キャンセル");
+  QFileDialog save;
+  save.setOption(QFileDialog::DontUseNativeDialog);
+  save.setAcceptMode(QFileDialog::AcceptSave);
+  EXPECT_EQ(cancelText(save), "キャンセル");
+  // The overwrite question and the memo's context menu.
+  const char* const overwrite = "%1 already exists.\nDo you want to replace it?";
+  EXPECT_NE(QCoreApplication::translate("QFileDialog", overwrite), QString::fromLatin1(overwrite));
+  QPlainTextEdit memo(QStringLiteral("GLYPHOR"));
+  std::unique_ptr<QMenu> menu(memo.createStandardContextMenu());
+  QStringList texts;
+  for (QAction* a : menu->actions())
+    if (!a->isSeparator()) texts << a->text();
+  ASSERT_GE(texts.size(), 5);
+  for (const QString& text : texts)  // the shortcut follows a tab
+    for (const char* english : {"&Undo", "&Redo", "Cu&t", "&Copy", "&Paste", "Delete", "Select All"})
+      EXPECT_FALSE(text.startsWith(QString::fromLatin1(english))) << text.toStdString();
+}
+
+// The icon is found beside the program's data (the build tree mirrors the
+// installed layout) and Qt can draw it; the title opens the documentation
+// folder unless the build names a page, and the mail link stays in the reserved
+// .invalid domain unless the build names an address.
+TEST(ApplicationTest, IconAndLinkTargetsAreThisProgramsOwn) {
+  ASSERT_FALSE(ProgramIconFile().isEmpty());
+  EXPECT_FALSE(ProgramIcon().pixmap(64).isNull()) << "Qt cannot draw the SVG icon (libqt6svg6)";
+
+  const QUrl web = WebPageUrl();
+  ASSERT_TRUE(web.isValid());
+  if (web.isLocalFile()) {
+    EXPECT_TRUE(QFileInfo::exists(web.toLocalFile() + "README.md")) << web.toString().toStdString();
+    EXPECT_TRUE(QFileInfo::exists(web.toLocalFile() + "sample.gly")) << web.toString().toStdString();
+  } else {
+    EXPECT_EQ(web.scheme(), "https");
+  }
+  EXPECT_EQ(SupportMailUrl().scheme(), "mailto");
+  EXPECT_TRUE(SupportMailUrl().path().contains(u'@'));
 }
 
 TEST(TitleGradientTest, RunsFromPaleBlueToNavy) {
