@@ -54,7 +54,7 @@ TEST_F(HostileInput, JunkBytesAndInvalidUtf8) {
   std::string junk(4096, '\0');
   for (char& c : junk) c = static_cast<char>(random());
   Convert("junk", junk);
-  // The same junk after a valid start: keys found before it still count.
+  // The same junk after a valid start (its NUL bytes make it no text: refused).
   Convert("junk_tail", Settings("FontName=DejaVu Sans\r\nFontText=A\r\n") + junk);
 
   const std::string invalid = "\xC3\x28 \xA0\xA1 \xE2\x82 \xF0\x28\x8C\xBC \xF8\xA1\xA1\xA1\xA1 \xED\xA0\x80 \xC0\xAF";

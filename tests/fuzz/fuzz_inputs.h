@@ -55,6 +55,9 @@ inline void SettingsInput(const uint8_t* data, size_t size) {
     LoadSettings(m, path, "/tmp");
   } catch (const EConvertError&) {
     // A colour key that is no colour: loading stops there, as designed.
+  } catch (const EIniFileException&) {
+    // Bytes that are no text (a NUL, half a UTF-16 unit): refused, as designed.
+    if (!TIniFile(path).Unreadable()) __builtin_trap();
   }
   SaveSettings(m, copy);
   SettingsModel again;

@@ -1,16 +1,21 @@
-// The settings file accessor: INI sections of "key=value" lines, read as
-// UTF-8 (or Shift-JIS when the file is not valid UTF-8), written as UTF-8.
+// The settings file accessor: INI sections of "key=value" lines. A file that
+// starts with a UTF-16 byte-order mark is UTF-16; any other is read line by
+// line: a line that is valid UTF-8 is UTF-8, any other is Shift-JIS (code
+// page 932), so a stray byte spoils only its own line. A save keeps the
+// bytes of every line it does not change and writes new or changed lines in
+// UTF-8, or in the file's own UTF-16.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
-#include <string_view>
-#include <vector>
 
 namespace glyphor {
 
-// The longest value a read returns, in bytes; longer values are cut.
+// The longest value a read returns, counted in bytes of the encoding the
+// value is stored in (UTF-8, Shift-JIS or UTF-16); longer values are cut at
+// a character boundary.
 inline constexpr size_t IniMaxValueBytes = 2047;
 
 class TIniFile {
@@ -24,16 +29,18 @@ class TIniFile {
 
   const std::string& FileName() const { return fileName_; }
 
-  // Section and key names match ignoring ASCII case. A missing file, section
-  // or key gives `def`; a present key with an empty value gives "".
+  // Section and key names match ignoring ASCII case; only the first section
+  // of a name and in it the first entry of a key count. A missing file,
+  // section or key gives `def`; a present key with an empty value gives "".
+  // Texts read are UTF-8.
   std::string ReadString(const std::string& section, const std::string& key, const std::string& def) const;
   // `def` also when the value is no integer.
   int32_t ReadInteger(const std::string& section, const std::string& key, int32_t def) const;
   // Non-zero integer sets, zero clears, no integer gives `def`.
   bool ReadBool(const std::string& section, const std::string& key, bool def) const;
 
-  // Writes are held until UpdateFile. A value ends at its first line break:
-  // the rest could never be read back and would become lines of its own.
+  // Writes are held until UpdateFile. A value ends at its first line break
+  // or NUL: the rest could never be read back.
   void WriteString(const std::string& section, const std::string& key, const std::string& value);
   void WriteInteger(const std::string& section, const std::string& key, int32_t value);
   void WriteBool(const std::string& section, const std::string& key, bool value);
@@ -42,30 +49,17 @@ class TIniFile {
   // EIniFileException "<file> に書き込めません" when that fails.
   void UpdateFile();
   // True when the file exists but cannot be read as a settings file (no
-  // permission, a folder, a device, too large); its keys then read as absent.
+  // permission, a folder, a device, too large, or no text: a NUL character,
+  // a UTF-16 file of an odd length); its keys then read as absent and a save
+  // never overwrites it.
   bool Unreadable() const;
 
  private:
-  struct Line {
-    std::string text;  // UTF-8, without its line end
-    std::string eol;   // "\r\n", "\n", "\r" or "" for a last line without one
-  };
-  struct Place {
-    bool sectionFound = false;
-    size_t entry = SIZE_MAX;     // the key's line when found
-    size_t insertAt = SIZE_MAX;  // where a new entry of the section goes
-  };
-
-  void Load() const;
-  Place Find(const std::string& section, const std::string& key) const;
-  void InsertLine(size_t at, std::string text);
+  class Document;  // the file's text, its index and the held writes
+  Document& Doc() const;
 
   std::string fileName_;
-  mutable bool loaded_ = false;
-  mutable bool unreadable_ = false;  // exists but cannot be read: never overwrite it
-  mutable bool bom_ = false;
-  mutable std::vector<Line> lines_;
-  bool dirty_ = false;
+  mutable std::unique_ptr<Document> doc_;
 };
 
 }  // namespace glyphor

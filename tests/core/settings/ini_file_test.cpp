@@ -1,8 +1,15 @@
 #include "core/settings/ini_file.h"
 
+#include <filesystem>
+#include <fstream>
+
 #include <gtest/gtest.h>
 
+#include <iconv.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "core/platform/errors.h"
 #include "support/test_support.h"
@@ -14,6 +21,28 @@ using test::FileExists;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
+
+// `utf8` in another encoding, converted by iconv rather than by the code
+// under test.
+std::string Encode(const std::string& utf8, const char* to) {
+  iconv_t cd = ::iconv_open(to, "UTF-8");
+  if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error(std::string("no converter to ") + to);
+  std::string out(utf8.size() * 4 + 16, '\0');
+  char* src = const_cast<char*>(utf8.data());
+  char* dst = out.data();
+  size_t srcLeft = utf8.size(), dstLeft = out.size();
+  const size_t r = ::iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+  ::iconv_close(cd);
+  if (r == static_cast<size_t>(-1)) throw std::runtime_error(std::string("cannot convert to ") + to);
+  out.resize(out.size() - dstLeft);
+  return out;
+}
+
+std::string Repeat(const std::string& s, int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) out += s;
+  return out;
+}
 
 TEST(IniFile, ReadsByTheProfileRules) {
   TempDir dir;
@@ -68,15 +97,47 @@ TEST(IniFile, IntegersAndFlags) {
   EXPECT_FALSE(ini.ReadBool("S", "F", true));
 }
 
-TEST(IniFile, LongValuesAreCutAtACharacterBoundary) {
+TEST(IniFile, LongValuesAreCutInTheEncodingTheyAreStoredIn) {
   TempDir dir;
   const std::string file = dir / "a.ini";
   const std::string ascii(3000, 'a');
   const std::string kana = std::string(2046, 'b') + "あいう";  // あ spans bytes 2046..2048
   WriteFile(file, "[S]\nA=" + ascii + "\nB=" + kana + "\n");
-  const TIniFile ini(file);
-  EXPECT_EQ(ini.ReadString("S", "A", ""), std::string(2047, 'a'));
-  EXPECT_EQ(ini.ReadString("S", "B", ""), std::string(2046, 'b'));
+  {
+    const TIniFile ini(file);
+    EXPECT_EQ(ini.ReadString("S", "A", ""), std::string(2047, 'a'));
+    EXPECT_EQ(ini.ReadString("S", "B", ""), std::string(2046, 'b'));
+  }
+
+  // Shift-JIS: 2047 bytes of the file, never half a character.
+  const std::string kanji = "漢";
+  WriteFile(file, Encode("[S]\nA=" + Repeat(kanji, 1000) + "\nB=" + Repeat(kanji, 1100) + "\nC=a" +
+                             Repeat(kanji, 1100) + "\nD=aa" + Repeat(kanji, 1100) + "\n",
+                         "CP932"));
+  {
+    const TIniFile ini(file);
+    EXPECT_EQ(ini.ReadString("S", "A", ""), Repeat(kanji, 1000));
+    EXPECT_EQ(ini.ReadString("S", "B", ""), Repeat(kanji, 1023));
+    EXPECT_EQ(ini.ReadString("S", "C", ""), "a" + Repeat(kanji, 1023));
+    EXPECT_EQ(ini.ReadString("S", "D", ""), "aa" + Repeat(kanji, 1022));
+  }
+
+  // UTF-16: 1023 code units, a surrogate pair kept whole or not at all.
+  const std::string smile = "\xF0\x9F\x98\x80";
+  WriteFile(file, "\xFF\xFE" + Encode("[S]\nA=" + Repeat(kanji, 1000) + "\nB=a" + Repeat(kanji, 1100) +
+                                          "\nC=" + std::string(1022, 'c') + smile + "\nD=" + std::string(1021, 'd') +
+                                          smile + "\n",
+                                      "UTF-16LE"));
+  TIniFile ini(file);
+  EXPECT_EQ(ini.ReadString("S", "A", ""), Repeat(kanji, 1000));
+  EXPECT_EQ(ini.ReadString("S", "B", ""), "a" + Repeat(kanji, 1022));
+  EXPECT_EQ(ini.ReadString("S", "C", ""), std::string(1022, 'c'));
+  EXPECT_EQ(ini.ReadString("S", "D", ""), std::string(1021, 'd') + smile);
+  // A held write reads as it will from the saved file.
+  ini.WriteString("S", "E", ascii);
+  EXPECT_EQ(ini.ReadString("S", "E", ""), std::string(1023, 'a'));
+  ini.UpdateFile();
+  EXPECT_EQ(TIniFile(file).ReadString("S", "E", ""), std::string(1023, 'a'));
 }
 
 TEST(IniFile, TouchesNoFileUntilAWriteIsSaved) {
@@ -144,21 +205,153 @@ TEST(IniFile, ValueEndsAtItsFirstLineBreak) {
   EXPECT_EQ(ReadFile(file), "[Font]\r\nFontText=line one\r\n");
 }
 
-TEST(IniFile, ShiftJisFileLoadsAndIsRewrittenAsUtf8) {
+TEST(IniFile, EachLineIsUtf8OrShiftJisOnItsOwn) {
   TempDir dir;
   const std::string file = dir / "old.gly";
-  // "ＭＳ 明朝" and "袋文字～" in code page 932, with a line the program does not know.
+  const std::string memo = Encode("Memo=袋\r\n", "CP932");
+  const std::string stray = "Stray=日本語\xFF\r\n";  // UTF-8 spoilt by one byte
+  // "]" is the second byte of ゾ in Shift-JIS.
+  const std::string header = Encode("[ゾーン]\r\n", "CP932");
   WriteFile(file,
             "[Font]\r\n"
-            "FontName=\x82\x6c\x82\x72 \x96\xbe\x92\xa9\r\n"
-            "FontText=\x91\xdc\x95\xb6\x8e\x9a\x81\x60\r\n"
-            "Memo=\x91\xdc\r\n");
+            "FontName=ＭＳ 明朝\r\n" +
+                Encode("FontText=袋文字～\r\n", "CP932") + memo + stray + "Note=日本語\r\n" + header +
+                Encode("キー=値\r\n", "CP932"));
+  {
+    TIniFile ini(file);
+    EXPECT_EQ(ini.ReadString("Font", "FontName", ""), "ＭＳ 明朝");
+    EXPECT_EQ(ini.ReadString("Font", "FontText", ""), "袋文字～");
+    EXPECT_EQ(ini.ReadString("Font", "Memo", ""), "袋");
+    EXPECT_EQ(ini.ReadString("Font", "Note", ""), "日本語");
+    EXPECT_TRUE(ini.ReadString("Font", "Stray", "").ends_with("\xEF\xBF\xBD"));
+    EXPECT_EQ(ini.ReadString("ゾーン", "キー", ""), "値");
+    ini.WriteString("Font", "FontText", "袋文字（新）");
+    ini.WriteInteger("Font", "FontSize", 80);
+    ini.WriteString("ゾーン", "キー", "新しい値");
+    ini.UpdateFile();
+  }
+  // Lines the save did not change keep their bytes; changed and new lines
+  // are UTF-8, and every line reads back.
+  EXPECT_EQ(ReadFile(file), "[Font]\r\nFontName=ＭＳ 明朝\r\nFontText=袋文字（新）\r\n" + memo + stray +
+                                "Note=日本語\r\nFontSize=80\r\n" + header + "キー=新しい値\r\n");
+  const TIniFile again(file);
+  EXPECT_EQ(again.ReadString("Font", "FontText", ""), "袋文字（新）");
+  EXPECT_EQ(again.ReadString("Font", "Memo", ""), "袋");
+  EXPECT_EQ(again.ReadString("ゾーン", "キー", ""), "新しい値");
+}
+
+TEST(IniFile, Utf16FilesAreReadAndSavedInUtf16) {
+  for (const bool little : {true, false}) {
+    SCOPED_TRACE(little ? "UTF-16LE" : "UTF-16BE");
+    const char* encoding = little ? "UTF-16LE" : "UTF-16BE";
+    const auto encode = [&](const std::string& utf8) { return Encode(utf8, encoding); };
+    // A line the program does not use, with an unpaired surrogate.
+    const std::string odd =
+        encode("Odd=a") + (little ? std::string("\x00\xD8", 2) : std::string("\xD8\x00", 2)) + encode("b\r\n");
+    const std::string bom = little ? "\xFF\xFE" : "\xFE\xFF";
+    TempDir dir;
+    const std::string file = dir / "u.gly";
+    WriteFile(file, bom + encode("[Font]\r\nFontName=IPAPGothic\r\nFontText=\"袋文字😀\"\r\n") + odd +
+                        encode("[SVG]\r\nView=0\r\n"));
+    {
+      TIniFile ini(file);
+      EXPECT_FALSE(ini.Unreadable());
+      EXPECT_EQ(ini.ReadString("Font", "FontText", ""), "袋文字😀");
+      EXPECT_EQ(ini.ReadString("font", "odd", ""),
+                "a\xEF\xBF\xBD"
+                "b");
+      EXPECT_FALSE(ini.ReadBool("SVG", "View", true));
+      ini.WriteString("Font", "FontText", "新");
+      ini.WriteInteger("Font", "FontSize", 80);
+      ini.WriteString("EMF", "EMFDir", "/home/u/ドキュメント");
+      ini.UpdateFile();
+    }
+    EXPECT_EQ(ReadFile(file), bom + encode("[Font]\r\nFontName=IPAPGothic\r\nFontText=新\r\n") + odd +
+                                  encode("FontSize=80\r\n[SVG]\r\nView=0\r\n[EMF]\r\nEMFDir=/home/u/ドキュメント\r\n"));
+  }
+}
+
+TEST(IniFile, FilesThatHoldNoTextAreUnreadableAndKept) {
+  const std::string text = "[Font]\r\nFontText=A\r\n";
+  const std::pair<const char*, std::string> cases[] = {
+      {"NUL byte", "[Font]\r\nFontText=A" + std::string(1, '\0') + "B\r\n"},
+      {"UTF-16 without its mark", Encode(text, "UTF-16LE")},
+      {"UTF-16 of an odd length", "\xFF\xFE" + Encode(text, "UTF-16LE") + "A"},
+      {"UTF-16 with a NUL", "\xFE\xFF" + Encode(text, "UTF-16BE") + std::string(2, '\0')},
+  };
+  TempDir dir;
+  const std::string file = dir / "x.gly";
+  for (const auto& [name, bytes] : cases) {
+    SCOPED_TRACE(name);
+    WriteFile(file, bytes);
+    TIniFile ini(file);
+    EXPECT_TRUE(ini.Unreadable());
+    EXPECT_EQ(ini.ReadString("Font", "FontText", "d"), "d");
+    ini.WriteString("Font", "FontText", "B");
+    EXPECT_THROW(ini.UpdateFile(), EIniFileException);
+    EXPECT_EQ(ReadFile(file), bytes);
+  }
+  // A byte-order mark alone is an empty UTF-16 file.
+  WriteFile(file, "\xFF\xFE");
   TIniFile ini(file);
-  EXPECT_EQ(ini.ReadString("Font", "FontName", ""), "ＭＳ 明朝");
-  EXPECT_EQ(ini.ReadString("Font", "FontText", ""), "袋文字～");
-  ini.WriteInteger("Font", "FontSize", 80);
+  EXPECT_FALSE(ini.Unreadable());
+  ini.WriteString("S", "K", "v");
   ini.UpdateFile();
-  EXPECT_EQ(ReadFile(file), "[Font]\r\nFontName=ＭＳ 明朝\r\nFontText=袋文字～\r\nMemo=袋\r\nFontSize=80\r\n");
+  EXPECT_EQ(ReadFile(file), "\xFF\xFE" + Encode("[S]\r\nK=v\r\n", "UTF-16LE"));
+}
+
+// The peak resident memory, in KiB, of a child that reads and saves `file`,
+// or -1 when it failed. The child gets `limitBytes` of address space, so a
+// regression fails here rather than exhausting the machine.
+long PeakKibWhileLoading(const std::string& file, rlim_t limitBytes) {
+  int fds[2];
+  if (::pipe(fds) != 0) return -1;
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(fds[0]);
+#if !defined(__SANITIZE_ADDRESS__)
+    const rlimit limit{limitBytes, limitBytes};
+    ::setrlimit(RLIMIT_AS, &limit);
+#endif
+    long peak = -1;
+    try {
+      TIniFile ini(file);
+      if (ini.ReadString("Font", "FontText", "") == "end" && ini.ReadString("Many", "k0", "") == "0" &&
+          ini.ReadString("many", "K99999", "") == "99999") {
+        ini.WriteString("Many", "k5", "five");
+        ini.UpdateFile();
+        std::ifstream status("/proc/self/status");
+        for (std::string line; std::getline(status, line);)
+          if (line.starts_with("VmHWM:")) peak = std::stol(line.substr(6));
+      }
+    } catch (...) {}
+    const bool sent = ::write(fds[1], &peak, sizeof peak) == sizeof peak;
+    ::_exit(sent ? 0 : 1);
+  }
+  ::close(fds[1]);
+  long peak = -1;
+  if (child < 0 || ::read(fds[0], &peak, sizeof peak) != sizeof peak) peak = -1;
+  ::close(fds[0]);
+  if (child > 0) ::waitpid(child, nullptr, 0);
+  return peak;
+}
+
+TEST(IniFile, ManyLinesCostMemoryNearTheFileSize) {
+  TempDir dir;
+  const std::string file = dir / "big.gly";
+  {
+    std::ofstream out(file, std::ios::binary);
+    out << "[Many]\n";
+    for (int i = 0; i < 100000; ++i) out << "k" << i << "=" << i << "\n";
+    out << std::string(24 << 20, '\n') << "[Font]\nFontText=end\n";
+  }
+  const long fileKib = static_cast<long>(std::filesystem::file_size(file) / 1024);
+  const long peak = PeakKibWhileLoading(file, rlim_t{1} << 30);
+  ASSERT_GT(peak, 0) << "the child failed to read the file";
+  // The file, its index and the saved copy (about 3.4 times the file here);
+  // keeping each line as strings of its own costs some hundred times more.
+  EXPECT_LT(peak, 6 * fileKib) << "peak " << peak << " KiB for a file of " << fileKib << " KiB";
+  EXPECT_EQ(TIniFile(file).ReadString("Many", "k5", ""), "five");
 }
 
 TEST(IniFile, Utf8ByteOrderMarkIsKept) {
