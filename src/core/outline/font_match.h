@@ -51,6 +51,9 @@ class FontEngine {
   bool Substituted(const FontMatch& match);
   // Writes the matches learnt since the last call to the cache file.
   void SaveMatches() noexcept;
+  // Whether fontconfig's configuration had to be loaded: the face cache did
+  // not know every match asked for.
+  bool LoadedConfiguration() const { return config_ != nullptr; }
 
  private:
   struct Style {
