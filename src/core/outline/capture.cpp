@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 
+#include "core/outline/glyph_outline.h"
 #include "core/outline/layout.h"
 #include "core/text/utf8.h"
 
@@ -62,7 +63,23 @@ class MeasuringSurface : public TCanvas {
   std::vector<uint8_t> types_;
 };
 
+std::function<void(const CaptureFaces&)>& Observer() {
+  static std::function<void(const CaptureFaces&)> observer;
+  return observer;
+}
+
+void Report(const FontRun& run, const std::string& text, FontEngine& engine, const TFontSpec& font) {
+  FontMatch& match = engine.Find(font);
+  CaptureFaces faces{font.Name,           match.face->Family(),      match.face->File(),
+                     match.face->Index(), engine.Substituted(match), {}};
+  for (const FaceRun& r : run.FaceRuns(text))
+    faces.runs.push_back({EncodeUtf8(r.text), r.face->Family(), r.face->File(), r.face->Index(), r.fallback});
+  Observer()(faces);
+}
+
 }  // namespace
+
+void SetCaptureFacesObserver(std::function<void(const CaptureFaces&)> observer) { Observer() = std::move(observer); }
 
 int CaptureFontSize(int resolution, int screenPpi) {
   return PointsPerInch * resolution / (screenPpi > 0 ? screenPpi : DefaultScreenPpi);
@@ -80,29 +97,29 @@ void CaptureTextPath(const std::string& text, const TFontSpec& font, int resolut
   const int right = RightOverhang(run, text);
   int32_t extent = 0;
   run.TextExtent(text, extent, height);
-  width = right + left + extent;
+  width = WholePixel(static_cast<double>(right) + left + extent);
 
   MeasuringSurface surface;
   surface.BeginPath();
   run.DrawText(surface, left, 0, text);
   surface.EndPath();
   path.LoadFromCanvas(surface);
+  if (Observer()) Report(run, text, engine, font);
 }
 
 // Rounds to the nearest whole number, halves to the even neighbour.
-static int RoundEven(double v) { return static_cast<int>(std::nearbyint(v)); }
+static int RoundEven(double v) { return WholePixel(std::nearbyint(v)); }
 
+// Measured on the glyphs drawn, not the text's first and last characters:
+// control characters draw nothing, and the visually first glyph of a
+// right-to-left text is its last character's.
 int LeftOverhang(const FontRun& font, std::string_view text) {
-  const uint32_t code = FirstCharCode(text);
-  if (code == 0) return 0;
-  const double a = font.CharWidths(code).A;
+  const double a = font.FirstGlyphWidths(text).A;
   return a >= 0 ? 0 : -RoundEven(a);
 }
 
 int RightOverhang(const FontRun& font, std::string_view text) {
-  const uint32_t code = LastCharCode(text);
-  if (code == 0) return 0;
-  const double c = font.CharWidths(code).C;
+  const double c = font.LastGlyphWidths(text).C;
   return c >= 0 ? 0 : -RoundEven(c);
 }
 

@@ -7,6 +7,7 @@
 #include FT_BBOX_H
 #include FT_TRUETYPE_TABLES_H
 #include FT_ADVANCES_H
+#include <hb-ft.h>
 
 namespace glyphor {
 
@@ -43,14 +44,28 @@ const FT_Outline_Funcs kCollect = {[](const FT_Vector* to, void* user) {
 
 }  // namespace
 
-Face::Face(FT_Face ft, hb_blob_t* blob, bool synthBold, bool synthItalic)
-    : ft_(ft), blob_(blob), synthBold_(synthBold), synthItalic_(synthItalic) {
+Face::Face(FT_Face ft, hb_blob_t* blob, std::string file, int index, bool synthBold, bool synthItalic)
+    : ft_(ft), blob_(blob), file_(std::move(file)), index_(index), synthBold_(synthBold), synthItalic_(synthItalic) {
   upem_ = ft->units_per_EM ? ft->units_per_EM : 1000;
   boldStrength_ = synthBold ? std::max(1, upem_ / 24) : 0;
   ReadMetrics();
-  hb_face_t* face = hb_face_create(blob, static_cast<unsigned>(ft->face_index));
-  hb_ = hb_font_create(face);
+  CreateHbFont();
+}
+
+void Face::CreateHbFont() {
+  hb_face_t* face = hb_face_create(blob_, static_cast<unsigned>(ft_->face_index));
+  const bool readable = hb_face_get_glyph_count(face) > 0;
+  if (readable) hb_ = hb_font_create(face);
   hb_face_destroy(face);
+  if (readable) return;
+  // HarfBuzz reads only OpenType files; FreeType reads the rest (Type 1,
+  // WOFF2). Its advances come in 26.6 units of the size set, so an em of
+  // upem pixels gives font units times 64, unhinted.
+  FT_Set_Char_Size(ft_, 0, static_cast<FT_F26Dot6>(upem_) * 64, 72, 72);
+  hb_ = hb_ft_font_create_referenced(ft_);
+  hb_ft_font_set_load_flags(hb_, FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP);
+  hbPerUnit_ = 64;
+  hb_font_set_scale(hb_, upem_ * 64, upem_ * 64);
 }
 
 Face::~Face() {
@@ -69,6 +84,28 @@ const GlyphOutline& Face::Outline(uint32_t gid) {
   auto it = outlines_.find(gid);
   if (it != outlines_.end()) return it->second;
   return outlines_.emplace(gid, LoadOutline(gid)).first->second;
+}
+
+bool Face::CounterClockwise() {
+  if (orientation_ < 0) orientation_ = ProbeOrientation() ? 1 : 0;
+  return orientation_ == 1;
+}
+
+// The way most of the face's first glyphs wind: one glyph drawn the other
+// way round by mistake must not decide for the face.
+bool Face::ProbeOrientation() {
+  int votes = 0, seen = 0;
+  for (FT_Long gid = 0; gid < ft_->num_glyphs && gid < 256 && seen < 15; ++gid) {
+    if (FT_Load_Glyph(ft_, static_cast<FT_UInt>(gid), FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) != 0)
+      continue;
+    const FT_GlyphSlot slot = ft_->glyph;
+    if (slot->format != FT_GLYPH_FORMAT_OUTLINE || slot->outline.n_points == 0) continue;
+    const FT_Orientation o = FT_Outline_Get_Orientation(&slot->outline);
+    if (o == FT_ORIENTATION_NONE) continue;
+    ++seen;
+    votes += o == FT_ORIENTATION_POSTSCRIPT ? 1 : -1;
+  }
+  return votes > 0;
 }
 
 void Face::ReadMetrics() {

@@ -1,20 +1,25 @@
 #include "core/outline/face_cache.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <string_view>
 
 #include <sys/stat.h>
 
 #include "core/platform/atomic_file.h"
 #include "core/platform/file_names.h"
+#include "core/platform/file_read.h"
 #include "core/platform/special_folders.h"
 
 namespace glyphor {
 
 namespace {
 
-constexpr const char* kHeader = "glyphor face matches 1";
+constexpr const char* kHeader = "glyphor face matches 2";
+// Far above what the entry limits allow; anything larger was not written here.
+constexpr size_t kMaxFileBytes = 8 << 20;
 
 std::string Hex(const std::string& s) {
   static const char* digits = "0123456789abcdef";
@@ -26,7 +31,7 @@ std::string Hex(const std::string& s) {
   return out.empty() ? "-" : out;
 }
 
-std::optional<std::string> Unhex(const std::string& s) {
+std::optional<std::string> Unhex(std::string_view s) {
   if (s == "-") return std::string();
   if (s.size() % 2) return std::nullopt;
   auto nibble = [](char c) { return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1; };
@@ -37,6 +42,58 @@ std::optional<std::string> Unhex(const std::string& s) {
     out += static_cast<char>(hi * 16 + lo);
   }
   return out;
+}
+
+template <typename T>
+std::optional<T> Number(std::string_view s, int base = 10) {
+  T v{};
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v, base);
+  if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
+  return v;
+}
+
+std::vector<std::string_view> Split(std::string_view s, char sep) {
+  std::vector<std::string_view> parts;
+  for (size_t start = 0;;) {
+    const size_t end = s.find(sep, start);
+    parts.push_back(s.substr(start, end - start));
+    if (end == std::string_view::npos) return parts;
+    start = end + 1;
+  }
+}
+
+// Code points as hexadecimal ranges: "4e00-4e05,5b57".
+std::string Ranges(const std::vector<char32_t>& cps) {
+  std::string out;
+  char buf[16];
+  auto hex = [&](char32_t c) {
+    const auto r = std::to_chars(buf, buf + sizeof buf, static_cast<uint32_t>(c), 16);
+    out.append(buf, r.ptr);
+  };
+  for (size_t i = 0; i < cps.size();) {
+    size_t j = i;
+    while (j + 1 < cps.size() && cps[j + 1] == cps[j] + 1) ++j;
+    if (!out.empty()) out += ',';
+    hex(cps[i]);
+    if (j > i) {
+      out += '-';
+      hex(cps[j]);
+    }
+    i = j + 1;
+  }
+  return out;
+}
+
+bool ParseRanges(std::string_view s, std::vector<char32_t>& cps) {
+  for (std::string_view part : Split(s, ',')) {
+    const auto bounds = Split(part, '-');
+    if (bounds.size() > 2) return false;
+    const auto lo = Number<uint32_t>(bounds[0], 16), hi = Number<uint32_t>(bounds.back(), 16);
+    if (!lo || !hi || *lo > *hi || *hi > 0x10FFFF || cps.size() + (*hi - *lo) >= FaceMatchCache::kMaxFallbackChars)
+      return false;
+    for (uint32_t c = *lo; c <= *hi; ++c) cps.push_back(c);
+  }
+  return true;
 }
 
 // A file's or folder's modification time, "-" when it does not exist.
@@ -58,65 +115,158 @@ std::string Environment() {
   return env;
 }
 
+bool IsFolder(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The cache folder and the base folder it lies in, never anything above:
+// a missing home is not made up.
+bool MakeCacheFolder(const std::string& folder) {
+  const std::string base = FolderOf(folder);
+  for (const std::string& dir : {base, folder})
+    if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  return IsFolder(folder);
+}
+
 }  // namespace
 
 void FaceMatchCache::Load() {
   loaded_ = true;
-  if (path_.empty()) return;
-  std::ifstream in(path_);
-  std::string line;
-  if (!std::getline(in, line) || line != kHeader) return;
-  std::map<std::string, FaceLocation> faces;
+  std::string bytes;
+  if (path_.empty() || ReadRegularFile(path_, kMaxFileBytes, bytes) != ReadStatus::Ok) return;
+  const std::vector<std::string_view> lines = Split(bytes, '\n');
+  if (lines.empty() || lines[0] != kHeader) return;
+  std::map<std::string, Entry> entries;
   std::vector<std::string> deps;
-  try {
-    while (std::getline(in, line)) {
-      std::istringstream fields(line);
-      std::string kind, a, b, c;
-      fields >> kind >> a >> b;
-      if (kind == "env") {
-        if (Unhex(a) != Environment()) return;
-      } else if (kind == "dep") {
-        const auto path = Unhex(b);
-        if (!path || Stamp(*path) != a) return;  // something changed: start afresh
-        deps.push_back(*path);
-      } else if (kind == "face" && (fields >> c)) {
-        const auto key = Unhex(a), file = Unhex(c);
-        if (key && file) faces[*key] = {*file, std::stoi(b)};
-      }
+  uint64_t clock = 0;
+  for (size_t i = 1; i < lines.size(); ++i) {
+    const std::vector<std::string_view> f = Split(lines[i], ' ');
+    if (f[0] == "env" && f.size() == 2) {
+      if (Unhex(f[1]) != Environment()) return;
+    } else if (f[0] == "dep" && f.size() == 3) {
+      const auto path = Unhex(f[2]);
+      if (!path || Stamp(*path) != f[1]) return;  // something changed: start afresh
+      deps.push_back(*path);
+    } else if (f[0] == "face" && f.size() == 5) {
+      const auto key = Unhex(f[1]), file = Unhex(f[4]);
+      const auto used = Number<uint64_t>(f[2]);
+      const auto index = Number<int>(f[3]);
+      if (!key || !file || !used || !index) return;  // a damaged cache is no cache
+      Entry& e = entries[*key];
+      e.face = FaceLocation{*file, *index};
+      e.used = *used;
+      clock = std::max(clock, *used);
+    } else if (f[0] == "fallback" && f.size() == 5) {
+      const auto key = Unhex(f[1]), file = Unhex(f[3]);
+      const auto index = f[2] == "-" ? std::optional<int>(-1) : Number<int>(f[2]);
+      std::vector<char32_t> cps;
+      if (!key || !file || !index || !ParseRanges(f[4], cps) || !entries.count(*key)) return;
+      std::optional<FaceLocation> where;
+      if (*index >= 0) where = FaceLocation{*file, *index};
+      for (char32_t c : cps) entries[*key].fallback[c] = where;
+    } else if (!lines[i].empty()) {
+      return;
     }
-  } catch (const std::exception&) {
-    return;  // a damaged cache is no cache
   }
   deps_ = std::move(deps);
-  faces_ = std::move(faces);
+  entries_ = std::move(entries);
+  clock_ = clock;
+}
+
+FaceMatchCache::Entry* FaceMatchCache::Find(const std::string& key) {
+  if (!loaded_) Load();
+  auto it = entries_.find(key);
+  if (it == entries_.end()) return nullptr;
+  // Written down again only once it has fallen into the older half, so a
+  // warm run seldom writes and a request in use is never the one to go.
+  Entry& e = it->second;
+  if (e.used + kMaxRequests / 2 < clock_) {
+    e.used = ++clock_;
+    dirty_ = true;
+  }
+  return &e;
 }
 
 std::optional<FaceLocation> FaceMatchCache::Lookup(const std::string& key) {
-  if (!loaded_) Load();
-  auto it = faces_.find(key);
-  if (it == faces_.end()) return std::nullopt;
+  const Entry* e = Find(key);
+  return e ? e->face : std::nullopt;
+}
+
+std::optional<std::optional<FaceLocation>> FaceMatchCache::LookupFallback(const std::string& key, char32_t cp) {
+  const Entry* e = Find(key);
+  if (!e) return std::nullopt;
+  auto it = e->fallback.find(cp);
+  if (it == e->fallback.end()) return std::nullopt;
   return it->second;
+}
+
+FaceMatchCache::Entry& FaceMatchCache::Touch(const std::string& key, const std::vector<std::string>& dependencies) {
+  if (!loaded_) Load();
+  if (dependencies != deps_) entries_.clear();  // made under another configuration
+  deps_ = dependencies;
+  Entry& e = entries_[key];
+  e.used = ++clock_;
+  dirty_ = true;
+  return e;
 }
 
 void FaceMatchCache::Store(const std::string& key, const FaceLocation& face,
                            const std::vector<std::string>& dependencies) {
-  if (!loaded_) Load();
   if (path_.empty()) return;
-  if (dependencies != deps_) faces_.clear();  // made under another configuration
-  deps_ = dependencies;
-  faces_[key] = face;
+  Touch(key, dependencies).face = face;
+}
 
+void FaceMatchCache::StoreFallback(const std::string& key, char32_t cp, const std::optional<FaceLocation>& face,
+                                   const std::vector<std::string>& dependencies) {
+  if (path_.empty()) return;
+  Entry& e = Touch(key, dependencies);
+  // One request's text alone may not fill the cache; past that its rarer
+  // characters are looked up afresh.
+  if (e.fallback.size() < kMaxFallbackChars / 4) e.fallback[cp] = face;
+}
+
+// Drops the least recently used requests until both limits hold.
+void FaceMatchCache::Evict() {
+  size_t chars = 0;
+  for (const auto& [key, e] : entries_) chars += e.fallback.size();
+  while (entries_.size() > kMaxRequests || chars > kMaxFallbackChars) {
+    auto oldest = std::min_element(entries_.begin(), entries_.end(),
+                                   [](const auto& a, const auto& b) { return a.second.used < b.second.used; });
+    chars -= oldest->second.fallback.size();
+    entries_.erase(oldest);
+  }
+}
+
+std::string FaceMatchCache::Text() const {
   std::string text = std::string(kHeader) + "\nenv " + Hex(Environment()) + "\n";
   for (const auto& d : deps_) text += "dep " + Stamp(d) + " " + Hex(d) + "\n";
-  for (const auto& [k, f] : faces_) text += "face " + Hex(k) + " " + std::to_string(f.index) + " " + Hex(f.file) + "\n";
-  MakeFolders(FolderOf(path_));
-  WriteFileAtomically(path_, text, 0600);
+  for (const auto& [key, e] : entries_) {
+    if (!e.face) continue;  // fallbacks are read only after their request's face
+    const std::string k = Hex(key);
+    text += "face " + k + " " + std::to_string(e.used) + " " + std::to_string(e.face->index) + " " + Hex(e.face->file) +
+            "\n";
+    std::map<std::optional<FaceLocation>, std::vector<char32_t>> byFace;
+    for (const auto& [cp, where] : e.fallback) byFace[where].push_back(cp);
+    for (const auto& [where, cps] : byFace)
+      text += "fallback " + k + " " + (where ? std::to_string(where->index) + " " + Hex(where->file) : "- -") + " " +
+              Ranges(cps) + "\n";
+  }
+  return text;
+}
+
+void FaceMatchCache::Save() {
+  if (!dirty_ || path_.empty()) return;
+  dirty_ = false;
+  Evict();
+  if (MakeCacheFolder(FolderOf(path_))) WriteFileAtomically(path_, Text(), 0600);
 }
 
 std::string DefaultFaceCachePath() {
   if (std::getenv("GLYPHOR_NO_FACE_CACHE")) return {};
   const std::string cache = XdgBaseFolder("XDG_CACHE_HOME", ".cache");
-  return cache.starts_with('/') ? cache + "/glyphor/face-matches" : std::string();
+  if (!cache.starts_with('/') || !IsFolder(FolderOf(cache))) return {};
+  return cache + "/glyphor/face-matches";
 }
 
 }  // namespace glyphor

@@ -1,9 +1,12 @@
-// Which font file fontconfig chose for each font request, kept between runs
-// so that a batch conversion need not parse fontconfig's whole configuration
-// (most of a conversion's time). An entry is trusted only while every
-// configuration file, font folder and setting it came from is unchanged.
+// Which font file fontconfig chose for each font request, and which faces it
+// chose for the characters that face lacks, kept between runs so that a
+// batch conversion need not parse fontconfig's whole configuration (most of
+// a conversion's time). An entry is trusted only while every configuration
+// file, font folder and setting it came from is unchanged. The least
+// recently used requests go first once the cache is full.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -14,29 +17,53 @@ namespace glyphor {
 struct FaceLocation {
   std::string file;
   int index = 0;
+  friend auto operator<=>(const FaceLocation&, const FaceLocation&) = default;
 };
 
 class FaceMatchCache {
  public:
+  // Requests kept, and fallback characters kept over all requests.
+  static constexpr size_t kMaxRequests = 256;
+  static constexpr size_t kMaxFallbackChars = 16384;
+
   // `path` is the cache file; an empty path keeps nothing.
   explicit FaceMatchCache(std::string path) : path_(std::move(path)) {}
 
-  // The face recorded for `key`, when the record is still valid.
+  // The face recorded for the request `key`, when the record is still valid.
   std::optional<FaceLocation> Lookup(const std::string& key);
-  // Records a match, with the files and folders its configuration came from,
-  // and saves the cache (failures to save are ignored: it is only a cache).
+  // The face recorded for a character the request's face lacks: nothing when
+  // no decision is recorded, an empty location when no face has it.
+  std::optional<std::optional<FaceLocation>> LookupFallback(const std::string& key, char32_t cp);
+  // Record decisions, with the files and folders their configuration came from.
   void Store(const std::string& key, const FaceLocation& face, const std::vector<std::string>& dependencies);
+  void StoreFallback(const std::string& key, char32_t cp, const std::optional<FaceLocation>& face,
+                     const std::vector<std::string>& dependencies);
+  // Writes the file when anything changed (failures to save are ignored: it
+  // is only a cache).
+  void Save();
 
  private:
+  struct Entry {
+    std::optional<FaceLocation> face;
+    std::map<char32_t, std::optional<FaceLocation>> fallback;
+    uint64_t used = 0;  // the clock at the last use that was written down
+  };
   void Load();
-  bool loaded_ = false;
+  Entry* Find(const std::string& key);
+  Entry& Touch(const std::string& key, const std::vector<std::string>& dependencies);
+  void Evict();
+  std::string Text() const;
+
+  bool loaded_ = false, dirty_ = false;
+  uint64_t clock_ = 0;
   std::string path_;
   std::vector<std::string> deps_;
-  std::map<std::string, FaceLocation> faces_;
+  std::map<std::string, Entry> entries_;
 };
 
 // $XDG_CACHE_HOME/glyphor/face-matches (default ~/.cache/glyphor/...); empty
-// when there is no home, or GLYPHOR_NO_FACE_CACHE is set.
+// when GLYPHOR_NO_FACE_CACHE is set, or there is no usable home: the folder
+// the cache folder would be made in must exist.
 std::string DefaultFaceCachePath();
 
 }  // namespace glyphor

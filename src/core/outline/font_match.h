@@ -25,6 +25,7 @@ namespace glyphor {
 struct FontMatch {
   Face* face = nullptr;
   TFontSpec spec;
+  std::string key;          // the request as the face cache knows it
   FcPatternHolder pattern;  // the request after substitution, made when needed
   FcFontSetHolder sorted;   // fallback order, made when first needed
   std::unordered_map<char32_t, Face*> fallback;
@@ -45,6 +46,14 @@ class FontEngine {
   // The face fontconfig ranks best for a character the primary face lacks;
   // nullptr when no installed face has it.
   Face* Fallback(FontMatch& match, char32_t cp);
+  // Whether the face found is neither the one named nor the one the
+  // program's aliases put in its place: fontconfig substituted another.
+  bool Substituted(const FontMatch& match);
+  // Writes the matches learnt since the last call to the cache file.
+  void SaveMatches() noexcept;
+  // Whether fontconfig's configuration had to be loaded: the face cache did
+  // not know every match asked for.
+  bool LoadedConfiguration() const { return config_ != nullptr; }
 
  private:
   struct Style {
@@ -54,7 +63,9 @@ class FontEngine {
 
   FcConfig* Config();
   FcPatternHolder Pattern(const TFontSpec& spec);
-  std::vector<std::string> Dependencies();
+  const std::vector<std::string>& Dependencies();
+  Face* SortedFallback(FontMatch& match, char32_t cp);
+  std::vector<std::string> AliasedNames(const std::string& name);
   Face* OpenFile(const char* path, int index, bool bold, bool italic);
   bool Open(const char* path, int index, Mapped& m);
   std::optional<Style> ReadStyle(const char* path, int index, Mapped& opened);
@@ -62,6 +73,7 @@ class FontEngine {
   FtLibraryHolder ft_;
   FcConfigHolder config_;
   std::string aliases_;
+  std::vector<std::string> dependencies_;  // of the loaded configuration, once asked for
   FaceMatchCache matches_;
   std::map<std::string, std::unique_ptr<Face>> faces_;
   std::map<std::string, FontMatch> matchesByRequest_;

@@ -1,10 +1,12 @@
 #include "core/outline/glyph_outline.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "core/outline/layout.h"
 #include "core/outline/path_record.h"
+#include "core/platform/errors.h"
 
 namespace glyphor {
 
@@ -14,7 +16,7 @@ struct Point2 {
   double x, y;
 };
 
-TPoint Round(Point2 p) { return {static_cast<int32_t>(std::lround(p.x)), static_cast<int32_t>(std::lround(p.y))}; }
+TPoint Round(Point2 p) { return {WholePixel(p.x), WholePixel(p.y)}; }
 
 // Collects one contour in whole pixels, so that a final line back to the
 // start can be left to the close flag.
@@ -105,13 +107,27 @@ void EmitGlyphs(TCanvas& canvas, const std::vector<PlacedGlyph>& glyphs, int em,
   }
 }
 
-void EmitBar(TCanvas& canvas, int32_t x0, int32_t x1, double top, double thickness) {
-  const int32_t t = static_cast<int32_t>(std::lround(top));
-  const int32_t b = t + std::max<int32_t>(1, static_cast<int32_t>(std::lround(thickness)));
+int32_t WholePixel(double v) {
+  // Half a pixel inside the range, so that the rounding stays in it; a NaN fails too.
+  if (!(v > INT32_MIN + 0.5 && v < INT32_MAX - 0.5)) throw EOutOfResources("テキストが長すぎます");
+  return static_cast<int32_t>(std::lround(v));
+}
+
+void EmitBar(TCanvas& canvas, int32_t x0, int32_t x1, double top, double thickness, bool counterClockwise) {
+  const int32_t t = WholePixel(top);
+  const int64_t b64 = int64_t{t} + std::max<int64_t>(1, WholePixel(thickness));
+  const int32_t b = WholePixel(static_cast<double>(b64));
+  // Right along the top, then down: clockwise as seen with y up.
   canvas.MoveTo({x0, t});
-  canvas.LineTo({x1, t});
-  canvas.LineTo({x1, b});
-  canvas.LineTo({x0, b});
+  if (counterClockwise) {
+    canvas.LineTo({x0, b});
+    canvas.LineTo({x1, b});
+    canvas.LineTo({x1, t});
+  } else {
+    canvas.LineTo({x1, t});
+    canvas.LineTo({x1, b});
+    canvas.LineTo({x0, b});
+  }
   canvas.CloseFigure();
 }
 

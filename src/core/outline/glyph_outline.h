@@ -18,6 +18,14 @@ void EmitGlyphs(TCanvas& canvas, const std::vector<PlacedGlyph>& glyphs, int em,
 
 // A closed rectangle from x0 to x1 whose top edge is `top` pixels down and
 // which is `thickness` pixels thick (at least 1): an underline or strike-out.
-void EmitBar(TCanvas& canvas, int32_t x0, int32_t x1, double top, double thickness);
+// It winds as the outlines of a face that winds counter-clockwise (y up)
+// when `counterClockwise`, else as TrueType outlines do, so that under the
+// non-zero rule it merges with the glyphs it crosses instead of cutting them.
+void EmitBar(TCanvas& canvas, int32_t x0, int32_t x1, double top, double thickness, bool counterClockwise);
+
+// A pixel coordinate rounded to the nearest whole pixel. Throws
+// EOutOfResources "テキストが長すぎます" beyond 32 bits, where a coordinate
+// would wrap round (a hostile font's huge advances, or a very long text).
+int32_t WholePixel(double v);
 
 }  // namespace glyphor

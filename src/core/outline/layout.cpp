@@ -1,8 +1,13 @@
 #include "core/outline/layout.h"
 
+#include <algorithm>
 #include <cmath>
+#include <numeric>
+
+#include <fribidi.h>
 
 #include "core/outline/glyph_outline.h"
+#include "core/platform/errors.h"
 #include "core/text/utf8.h"
 
 namespace glyphor {
@@ -18,29 +23,90 @@ bool StaysWithBase(char32_t c) {
          c == 0x200D || (c >= 0xFE00 && c <= 0xFE0F);
 }
 
+// Embedding levels of the bidirectional algorithm for one paragraph, its
+// direction taken from its first strong character (left to right when it
+// has none). Odd levels run right to left.
+std::vector<FriBidiLevel> BidiLevels(const std::u32string& cps) {
+  const auto n = static_cast<FriBidiStrIndex>(cps.size());
+  std::vector<FriBidiLevel> levels(cps.size(), 0);
+  if (n == 0) return levels;
+  const auto* str = reinterpret_cast<const FriBidiChar*>(cps.data());
+  std::vector<FriBidiCharType> types(cps.size());
+  std::vector<FriBidiBracketType> brackets(cps.size());
+  fribidi_get_bidi_types(str, n, types.data());
+  fribidi_get_bracket_types(str, n, types.data(), brackets.data());
+  FriBidiParType direction = FRIBIDI_PAR_ON;
+  if (!fribidi_get_par_embedding_levels_ex(types.data(), brackets.data(), n, &direction, levels.data()))
+    return std::vector<FriBidiLevel>(cps.size(), 0);
+  // Rule L1: white space at the end of the line goes back to the paragraph's level.
+  if (!fribidi_reorder_line(FRIBIDI_FLAGS_DEFAULT, types.data(), n, 0, direction, levels.data(), nullptr, nullptr))
+    return std::vector<FriBidiLevel>(cps.size(), 0);
+  return levels;
+}
+
+struct Run {
+  Face* face;
+  size_t from, to;
+  FriBidiLevel level;
+};
+
+// Rule L2: from the highest level down to the lowest odd one, every stretch
+// of runs at that level or above is reversed.
+std::vector<size_t> VisualOrder(const std::vector<Run>& runs) {
+  std::vector<size_t> order(runs.size());
+  std::iota(order.begin(), order.end(), 0);
+  FriBidiLevel high = 0, lowOdd = 255;
+  for (const Run& r : runs) {
+    high = std::max(high, r.level);
+    if (r.level % 2) lowOdd = std::min(lowOdd, r.level);
+  }
+  for (int level = high; level >= lowOdd && level > 0; --level) {
+    for (size_t i = 0; i < order.size();) {
+      if (runs[order[i]].level < level) {
+        ++i;
+        continue;
+      }
+      size_t j = i;
+      while (j < order.size() && runs[order[j]].level >= level) ++j;
+      std::reverse(order.begin() + static_cast<long>(i), order.begin() + static_cast<long>(j));
+      i = j;
+    }
+  }
+  return order;
+}
+
 }  // namespace
 
 struct FontRun::Line {
   std::string text;
-  std::vector<PlacedGlyph> glyphs;
+  bool laidOut = false;
+  std::u32string cps;               // the text's characters, control characters left out
+  std::vector<Run> runs;            // in the text's order
+  std::vector<PlacedGlyph> glyphs;  // left to right
   double advance = 0;
   hb_language_t language = nullptr;
 
-  void Shape(Face* face, const std::u32string& cps, size_t from, size_t to, double em) {
+  void Shape(const Run& run, double em) {
     hb_buffer_t* buf = hb_buffer_create();
     hb_buffer_add_utf32(buf, reinterpret_cast<const uint32_t*>(cps.data()), static_cast<int>(cps.size()),
-                        static_cast<unsigned>(from), static_cast<int>(to - from));
+                        static_cast<unsigned>(run.from), static_cast<int>(run.to - run.from));
+    hb_buffer_set_direction(buf, run.level % 2 ? HB_DIRECTION_RTL : HB_DIRECTION_LTR);
     hb_buffer_guess_segment_properties(buf);
     if (language) hb_buffer_set_language(buf, language);
+    Face* face = run.face;
     hb_shape(face->Hb(), buf, nullptr, 0);
     unsigned n = 0;
     const hb_glyph_info_t* info = hb_buffer_get_glyph_infos(buf, &n);
     const hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(buf, &n);
-    const double s = em / face->Upem();
+    // HarfBuzz gives right-to-left runs' glyphs left to right already.
+    const double k = face->HbUnitsPerFontUnit();
+    const double s = em / (face->Upem() * k);
     for (unsigned i = 0; i < n; ++i) {
-      glyphs.push_back({face, info[i].codepoint, advance + pos[i].x_offset * s, -pos[i].y_offset * s});
-      const double bold = pos[i].x_advance != 0 ? face->BoldStrength() : 0;
-      advance += (pos[i].x_advance + bold) * s;
+      const double bold = pos[i].x_advance != 0 ? face->BoldStrength() * k : 0;
+      const double step = (pos[i].x_advance + bold) * s;
+      const double offset = pos[i].x_offset * s;
+      glyphs.push_back({face, info[i].codepoint, advance + offset, -pos[i].y_offset * s, offset, step});
+      advance += step;
     }
     hb_buffer_destroy(buf);
   }
@@ -61,7 +127,7 @@ FontRun::FontRun(const TFontSpec& font, int emPixels, FontEngine& engine)
   descent_ = static_cast<int>(std::lround(f->winDescent * s));
 }
 
-FontRun::~FontRun() = default;
+FontRun::~FontRun() { engine_.SaveMatches(); }
 
 std::string FontRun::FamilyName() const { return match_->face->Family(); }
 
@@ -74,48 +140,87 @@ Face* FontRun::FaceFor(char32_t cp) const {
 
 const FontRun::Line& FontRun::Layout(std::string_view text) const {
   Line& line = *line_;
-  if (!line.glyphs.empty() && text == line.text) return line;
+  if (line.laidOut && text == line.text) return line;
+  line.laidOut = false;
   line.text.assign(text);
+  line.cps.clear();
+  line.runs.clear();
   line.glyphs.clear();
   line.advance = 0;
-  std::u32string cps;
   for (char32_t c : DecodeUtf8(text))
-    if (!IsControl(c)) cps.push_back(c);
-  // Runs of characters that share a face.
-  size_t runStart = 0;
+    if (!IsControl(c)) line.cps.push_back(c);
+  const std::u32string& cps = line.cps;
+  const std::vector<FriBidiLevel> levels = BidiLevels(cps);
+  // Runs of characters that share a face and a direction.
   Face* runFace = nullptr;
   for (size_t i = 0; i < cps.size(); ++i) {
     Face* f = StaysWithBase(cps[i]) && runFace && runFace->GlyphIndex(cps[i]) != 0 ? runFace : FaceFor(cps[i]);
-    if (f != runFace) {
-      if (runFace) line.Shape(runFace, cps, runStart, i, em_);
-      runFace = f;
-      runStart = i;
-    }
+    if (f != runFace || levels[i] != line.runs.back().level) line.runs.push_back({f, i, i, levels[i]});
+    runFace = f;
+    line.runs.back().to = i + 1;
   }
-  if (runFace) line.Shape(runFace, cps, runStart, cps.size(), em_);
+  for (size_t r : VisualOrder(line.runs)) line.Shape(line.runs[r], em_);
+  // Boxes for a few missing characters show what is missing; a text none of
+  // whose characters any installed face has would give nothing but boxes.
+  if (!cps.empty() &&
+      std::all_of(line.glyphs.begin(), line.glyphs.end(), [](const PlacedGlyph& g) { return g.gid == 0; }))
+    throw EFontError(FormatMessage("フォント %s にはテキストの文字がありません", {match_->spec.Name}));
+  line.laidOut = true;
   return line;
 }
 
-GlyphWidths FontRun::CharWidths(char32_t ch) const {
+GlyphWidths FontRun::Widths(const PlacedGlyph& pg) const {
   GlyphWidths w;
-  if (IsControl(ch)) return w;
-  Face* face = FaceFor(ch);
-  const uint32_t gid = face->GlyphIndex(ch);
-  const double s = static_cast<double>(em_) / face->Upem();
-  const double advance = face->Advance(gid) * s;
-  const GlyphOutline& g = face->Outline(gid);
+  const double s = static_cast<double>(em_) / pg.face->Upem();
+  const GlyphOutline& g = pg.face->Outline(pg.gid);
   if (g.empty) {
-    w.B = advance;
+    w.B = pg.advance;
     return w;
   }
   w.A = g.xMin * s;
   w.B = (g.xMax - g.xMin) * s;
-  w.C = advance - w.A - w.B;
+  w.C = pg.advance - w.A - w.B;
   return w;
 }
 
+GlyphWidths FontRun::CharWidths(char32_t ch) const {
+  if (IsControl(ch)) return {};
+  Face* face = FaceFor(ch);
+  const uint32_t gid = face->GlyphIndex(ch);
+  const double s = static_cast<double>(em_) / face->Upem();
+  return Widths({face, gid, 0, 0, 0, face->Advance(gid) * s});
+}
+
+GlyphWidths FontRun::FirstGlyphWidths(std::string_view text) const {
+  const Line& line = Layout(text);
+  if (line.glyphs.empty()) return {};
+  const PlacedGlyph& g = line.glyphs.front();
+  GlyphWidths w = Widths(g);
+  w.A += g.xOffset;
+  return w;
+}
+
+GlyphWidths FontRun::LastGlyphWidths(std::string_view text) const {
+  const Line& line = Layout(text);
+  if (line.glyphs.empty()) return {};
+  const PlacedGlyph& g = line.glyphs.back();
+  GlyphWidths w = Widths(g);
+  w.C -= g.xOffset;
+  return w;
+}
+
+std::vector<FaceRun> FontRun::FaceRuns(std::string_view text) const {
+  const Line& line = Layout(text);
+  std::vector<FaceRun> out;
+  for (const Run& r : line.runs) {
+    if (out.empty() || out.back().face != r.face) out.push_back({r.face, {}, r.face != match_->face});
+    out.back().text.append(line.cps, r.from, r.to - r.from);
+  }
+  return out;
+}
+
 void FontRun::TextExtent(std::string_view text, int32_t& width, int32_t& height) const {
-  width = static_cast<int32_t>(std::lround(Layout(text).advance));
+  width = WholePixel(Layout(text).advance);
   height = ascent_ + descent_;
 }
 
@@ -128,11 +233,30 @@ void FontRun::DrawText(TCanvas& canvas, int32_t x, int32_t y, std::string_view t
   // in the primary face's metrics.
   const Face* f = match_->face;
   const double s = static_cast<double>(em_) / f->Upem();
-  const int32_t x0 = x, x1 = x + static_cast<int32_t>(std::lround(line.advance));
-  if (x1 <= x0) return;
   if (underline_)
-    EmitBar(canvas, x0, x1, baseline - (f->underlinePos + f->underlineThick / 2) * s, f->underlineThick * s);
-  if (strikeOut_) EmitBar(canvas, x0, x1, baseline - f->strikePos * s, f->strikeSize * s);
+    DrawBars(canvas, line, x, baseline - (f->underlinePos + f->underlineThick / 2) * s, f->underlineThick * s);
+  if (strikeOut_) DrawBars(canvas, line, x, baseline - f->strikePos * s, f->strikeSize * s);
+}
+
+// One bar across the line, cut where the glyphs above it change winding (a
+// TrueType face's text with a PostScript-outline fallback), each piece wound
+// as the glyphs it crosses. Glyphs without ink decide nothing.
+void FontRun::DrawBars(TCanvas& canvas, const Line& line, int32_t x, double top, double thickness) const {
+  const int32_t end = WholePixel(x + line.advance);
+  int32_t from = x;
+  int winding = -1;  // of the piece under way; -1 before the first inked glyph
+  for (const PlacedGlyph& g : line.glyphs) {
+    if (g.face->Outline(g.gid).empty) continue;
+    const int w = g.face->CounterClockwise() ? 1 : 0;
+    if (winding >= 0 && w != winding) {
+      const int32_t at = std::clamp(WholePixel(x + g.x - g.xOffset), from, end);
+      if (at > from) EmitBar(canvas, from, at, top, thickness, winding == 1);
+      from = at;
+    }
+    winding = w;
+  }
+  if (winding < 0) winding = match_->face->CounterClockwise() ? 1 : 0;
+  if (end > from) EmitBar(canvas, from, end, top, thickness, winding == 1);
 }
 
 }  // namespace glyphor

@@ -1,5 +1,6 @@
 // A line of text laid out in one font: faces chosen per character (with
-// fallback), shaped by HarfBuzz, measured, and drawn as outlines.
+// fallback), put in visual order by the bidirectional algorithm, shaped by
+// HarfBuzz run by run, measured, and drawn as outlines.
 #pragma once
 
 #include <cstdint>
@@ -20,11 +21,20 @@ struct GlyphWidths {
 };
 
 // A glyph placed on the line: x of its origin and y of the baseline offset,
-// in pixels relative to the text's origin.
+// in pixels relative to the text's origin, and what shaping made of it.
 struct PlacedGlyph {
   Face* face;
   uint32_t gid;
   double x, y;
+  double xOffset = 0;  // from the pen position to the origin
+  double advance = 0;  // the pen's move past this glyph, synthetic bold included
+};
+
+// Characters of the line set in one face, in the text's order.
+struct FaceRun {
+  Face* face;
+  std::u32string text;  // control characters left out
+  bool fallback;        // the face stands in for characters the requested one lacks
 };
 
 // A font as selected into the measuring surface: a face found by name, style
@@ -45,6 +55,12 @@ class FontRun {
 
   // Floating-point A, B, C widths of one character, in pixels.
   GlyphWidths CharWidths(char32_t ch) const;
+  // The A, B, C widths of the glyphs drawn first and last, left to right,
+  // with any offset shaping gave them; zeros when nothing is drawn.
+  GlyphWidths FirstGlyphWidths(std::string_view text) const;
+  GlyphWidths LastGlyphWidths(std::string_view text) const;
+  // The faces the text is set in, run by run in the text's order.
+  std::vector<FaceRun> FaceRuns(std::string_view text) const;
   // Width in whole pixels (the shaped advances) and cell height.
   void TextExtent(std::string_view text, int32_t& width, int32_t& height) const;
   // Draws the text's outlines, underline and strike-out into the canvas's
@@ -55,6 +71,8 @@ class FontRun {
   struct Line;
   const Line& Layout(std::string_view text) const;
   Face* FaceFor(char32_t cp) const;
+  GlyphWidths Widths(const PlacedGlyph& g) const;
+  void DrawBars(TCanvas& canvas, const Line& line, int32_t x, double top, double thickness) const;
 
   FontEngine& engine_;
   FontMatch* match_;

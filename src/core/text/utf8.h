@@ -13,6 +13,8 @@ namespace glyphor {
 bool IsValidUtf8(std::string_view text);
 // Decodes UTF-8; each invalid or truncated sequence becomes U+FFFD.
 std::u32string DecodeUtf8(std::string_view text);
+// Encodes code points as UTF-8; surrogates and values above U+10FFFF become U+FFFD.
+std::string EncodeUtf8(std::u32string_view text);
 
 // Unicode scalar value of the first / last character, 0 for an empty text.
 uint32_t FirstCharCode(std::string_view text);

@@ -4,8 +4,10 @@
 #include <cmath>
 
 #include <gtest/gtest.h>
+#include <hb.h>
 
 #include "core/outline/layout.h"
+#include "core/platform/errors.h"
 #include "support/test_paths.h"
 #include "support/test_support.h"
 
@@ -37,6 +39,33 @@ struct Capture {
     int n = 0;
     for (int i = 0; i < path.Count(); ++i) n += path.GetPoint(i).Kind == pkMoveTo;
     return n;
+  }
+  // Each figure's signed area (its points as a polygon; the sign is the way
+  // it winds) and the middle of its x range.
+  struct Figure {
+    double area = 0, midX = 0;
+    int32_t minX = 0, maxX = 0;
+  };
+  std::vector<Figure> FigureList() const {
+    std::vector<Figure> out;
+    for (int i = 0; i < path.Count();) {
+      int j = i + 1;
+      while (j < path.Count() && path.GetPoint(j).Kind != pkMoveTo) ++j;
+      Figure f;
+      int32_t lo = INT32_MAX, hi = INT32_MIN;
+      for (int k = i; k < j; ++k) {
+        const PathPoint a = path.GetPoint(k), b = path.GetPoint(k + 1 < j ? k + 1 : i);
+        f.area += (double(a.X) * b.Y - double(b.X) * a.Y) / 2;
+        lo = std::min(lo, a.X);
+        hi = std::max(hi, a.X);
+      }
+      f.midX = (lo + hi) / 2.0;
+      f.minX = lo;
+      f.maxX = hi;
+      out.push_back(f);
+      i = j;
+    }
+    return out;
   }
 };
 
@@ -198,4 +227,145 @@ TEST(Capture, KerningAndLigaturesOfTheFontApply) {
   run.TextExtent("A", a, h);
   run.TextExtent("V", v, h);
   EXPECT_LT(av, a + v);  // the AV kerning pair pulls them together
+}
+
+// Under the non-zero rule a bar wound against the letters it crosses cuts
+// them open. Each piece of the bar must wind as the largest figure of the
+// letters above it, whether the face is TrueType (DejaVu Sans, IPAPGothic)
+// or PostScript-outline (Nimbus Sans), and where the faces mix.
+TEST(Capture, UnderlineAndStrikeOutWindAsTheLettersTheyCross) {
+  for (const auto& [face, text] : {std::pair{"DejaVu Sans", "HH"}, std::pair{"Nimbus Sans", "HH"},
+                                   std::pair{"Nimbus Sans", "H漢H"}, std::pair{"DejaVu Sans", "漢H"}}) {
+    SCOPED_TRACE(std::string(face) + " " + text);
+    const auto letters = Capture(text, Font(face)).FigureList();
+    const auto all = Capture(text, Font(face, fsStrikeOut | fsUnderline)).FigureList();
+    ASSERT_GE(all.size(), letters.size() + 2);
+    for (size_t k = letters.size(); k < all.size(); ++k) {
+      const auto& bar = all[k];
+      double biggest = 0;
+      for (const auto& f : letters)
+        if (f.midX >= bar.minX && f.midX <= bar.maxX && std::abs(f.area) > std::abs(biggest)) biggest = f.area;
+      ASSERT_NE(biggest, 0) << "bar piece " << k << " crosses no letter";
+      EXPECT_EQ(bar.area > 0, biggest > 0) << "bar piece " << k;
+    }
+  }
+}
+
+namespace {
+
+// The faces a capture reports using.
+CaptureFaces CapturedFaces(const std::string& text, const TFontSpec& font) {
+  CaptureFaces got;
+  SetCaptureFacesObserver([&](const CaptureFaces& f) { got = f; });
+  const Capture c(text, font);
+  SetCaptureFacesObserver({});
+  return got;
+}
+
+// The advance of `text` in an OpenType file, shaped by HarfBuzz alone
+// without kerning, in whole pixels at an em of `em`.
+int32_t OpenTypeAdvance(const char* file, const std::string& text, int em) {
+  hb_blob_t* blob = hb_blob_create_from_file(file);
+  hb_face_t* face = hb_face_create(blob, 0);
+  hb_font_t* font = hb_font_create(face);
+  hb_buffer_t* buf = hb_buffer_create();
+  hb_buffer_add_utf8(buf, text.c_str(), -1, 0, -1);
+  hb_buffer_guess_segment_properties(buf);
+  hb_feature_t noKern{HB_TAG('k', 'e', 'r', 'n'), 0, 0, ~0u};
+  hb_shape(font, buf, &noKern, 1);
+  unsigned n = 0;
+  const hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(buf, &n);
+  double sum = 0;
+  for (unsigned i = 0; i < n; ++i) sum += pos[i].x_advance;
+  const double upem = hb_face_get_upem(face);
+  hb_buffer_destroy(buf);
+  hb_font_destroy(font);
+  hb_face_destroy(face);
+  hb_blob_destroy(blob);
+  return static_cast<int32_t>(std::lround(sum * em / upem));
+}
+
+}  // namespace
+
+// fontconfig serves Nimbus Sans Narrow from Type 1 files, which HarfBuzz
+// cannot read: the text must still be shaped, with the glyphs and advances
+// of the same face's OpenType edition.
+TEST(Capture, Type1FacesGiveTheirOutlines) {
+  const CaptureFaces faces = CapturedFaces("Narrow", Font("Nimbus Sans Narrow"));
+  ASSERT_EQ(faces.runs.size(), 1u);
+  const std::string& file = faces.runs[0].file;
+  ASSERT_TRUE(file.ends_with(".pfb") || file.ends_with(".t1")) << file;
+  const Capture narrow("Narrow", Font("Nimbus Sans Narrow"));
+  ExpectWellFormed(narrow.path);
+  EXPECT_EQ(narrow.Figures(), 8);  // N a(2) r r o(2) w
+  int32_t w = 0, h = 0;
+  FontRun(Font("Nimbus Sans Narrow"), 400).TextExtent("Narrow", w, h);
+  EXPECT_NEAR(w, OpenTypeAdvance("/usr/share/fonts/opentype/urw-base35/NimbusSansNarrow-Regular.otf", "Narrow", 400),
+              1);
+}
+
+// A few characters no face has draw as boxes; a text of nothing else is an
+// error, not an empty page.
+TEST(Capture, TextNoFaceHasIsAnError) {
+  EXPECT_GT(Capture("A\u0378", Font("DejaVu Sans")).Figures(), Capture("A", Font("DejaVu Sans")).Figures());
+  try {
+    Capture("\u0378\u0379", Font("DejaVu Sans"));
+    FAIL() << "no error";
+  } catch (const EFontError& e) {
+    EXPECT_STREQ(e.what(), "フォント DejaVu Sans にはテキストの文字がありません");
+  }
+}
+
+// Right-to-left text with Latin in it: the Latin keeps its order, at the
+// left end of a line that starts with Arabic, and the Arabic reads from the
+// right (the same glyphs as alone, moved right past the Latin).
+TEST(Capture, MixedDirectionsComeInVisualOrder) {
+  const TFontSpec dejavu = Font("DejaVu Sans");
+  const std::string abc = PathToString(Capture("abc", dejavu).path);
+  const std::string mixed = PathToString(Capture("مرحبا abc", dejavu).path);
+  EXPECT_EQ(mixed.substr(0, abc.size()), abc);
+  // Left to right first: the Arabic follows the Latin, as a whole word.
+  const Capture ltr("abc مرحبا", dejavu);
+  EXPECT_EQ(PathToString(ltr.path).substr(0, abc.size()), abc);
+  EXPECT_EQ(ltr.width, Capture("مرحبا abc", dejavu).width);
+}
+
+// Control characters draw nothing, so they must not decide the overhangs:
+// an italic capital after a tab still starts at x = 0.
+TEST(Capture, OverhangsComeFromTheGlyphsDrawn) {
+  const TFontSpec italic = Font("Liberation Serif", fsItalic);
+  const Capture plain("AV", italic);
+  const Capture framed("\tAV\r\n", italic);
+  EXPECT_EQ(PathToString(framed.path), PathToString(plain.path));
+  EXPECT_EQ(framed.width, plain.width);
+  EXPECT_EQ(framed.MinX(), 0);
+}
+
+// What a verbose run reports: the face of each run, the fallbacks, and
+// whether the name asked for was replaced by another face.
+TEST(Capture, ReportsTheFacesUsed) {
+  const CaptureFaces mixed = CapturedFaces("Ab漢\tc", Font("DejaVu Sans"));
+  EXPECT_EQ(mixed.requested, "DejaVu Sans");
+  EXPECT_EQ(mixed.family, "DejaVu Sans");
+  EXPECT_FALSE(mixed.substituted);
+  ASSERT_EQ(mixed.runs.size(), 3u);
+  EXPECT_EQ(mixed.runs[0].text, "Ab");
+  EXPECT_EQ(mixed.runs[0].file, mixed.file);
+  EXPECT_FALSE(mixed.runs[0].fallback);
+  EXPECT_EQ(mixed.runs[1].text, "漢");
+  EXPECT_TRUE(mixed.runs[1].fallback);
+  EXPECT_NE(mixed.runs[1].file, mixed.file);
+  EXPECT_EQ(mixed.runs[2].text, "c");
+  // The program's own alias is no substitution; a face that is not installed is.
+  EXPECT_FALSE(CapturedFaces("A", Font("ＭＳ Ｐゴシック", 0, 128)).substituted);
+  const CaptureFaces missing = CapturedFaces("A", Font("No Such Face 42"));
+  EXPECT_TRUE(missing.substituted);
+  EXPECT_FALSE(missing.family.empty());
+  // No observer, no report.
+  int calls = 0;
+  SetCaptureFacesObserver([&](const CaptureFaces&) { ++calls; });
+  Capture("A", Font("DejaVu Sans"));
+  SetCaptureFacesObserver({});
+  Capture("A", Font("DejaVu Sans"));
+  EXPECT_EQ(calls, 1);
 }
