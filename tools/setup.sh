@@ -8,8 +8,11 @@ PACKAGES="g++ cmake make pkg-config
   libfreetype-dev libfontconfig-dev libharfbuzz-dev libfribidi-dev
   qt6-base-dev libgl-dev qt6-translations-l10n libqt6svg6
   googletest libgtest-dev libbenchmark-dev locales
+  libfreetype-dev libfontconfig-dev libharfbuzz-dev libfribidi-dev
+  qt6-base-dev libgl-dev qt6-translations-l10n libqt6svg6
+  googletest libgtest-dev libbenchmark-dev locales
   fonts-dejavu-core fonts-ipafont-gothic fonts-ipafont-mincho fonts-liberation2 fonts-urw-base35
-  desktop-file-utils shared-mime-info libxml2-utils appstream libglib2.0-bin"
+  desktop-file-utils shared-mime-info libxml2-utils appstream libglib2.0-bin xvfb xauth"
 
 missing=""
 for p in $PACKAGES; do

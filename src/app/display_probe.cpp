@@ -1,12 +1,13 @@
 #include "app/display_probe.h"
 
 #include <cstddef>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include <netdb.h>
+#include <dlfcn.h>
+#include <fcntl.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -14,34 +15,41 @@ namespace glyphor {
 
 namespace {
 
-bool ConnectUnix(const std::string& path, bool abstract) {
+// libxcb's connection handle, used only through pointers.
+struct XcbConnection;
+using XcbConnect = XcbConnection* (*)(const char* display, int* screen);
+using XcbHasError = int (*)(XcbConnection* connection);
+using XcbDisconnect = void (*)(XcbConnection* connection);
+
+bool ConnectUnix(const std::string& path) {
   sockaddr_un addr{};
   addr.sun_family = AF_UNIX;
-  if (path.size() + 2 > sizeof addr.sun_path) return false;
-  const size_t offset = abstract ? 1 : 0;  // abstract names start with a zero byte
-  std::memcpy(addr.sun_path + offset, path.data(), path.size());
+  if (path.size() + 1 > sizeof addr.sun_path) return false;
+  std::memcpy(addr.sun_path, path.data(), path.size());
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
-  const auto len = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + offset + path.size() + (abstract ? 0 : 1));
+  const auto len = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + path.size() + 1);
   const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), len) == 0;
   ::close(fd);
   return ok;
 }
 
-bool ConnectTcp(const std::string& host, int port) {
-  addrinfo hints{};
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) return false;
-  bool ok = false;
-  for (addrinfo* a = found; a && !ok; a = a->ai_next) {
-    const int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
-    if (fd < 0) continue;
-    ok = ::connect(fd, a->ai_addr, a->ai_addrlen) == 0;
-    ::close(fd);
+// libxcb writes the server's refusal ("Authorization required, ...") to
+// standard error itself; the caller reports the missing display in its own
+// words. Only probed while no other thread runs: at start or in a batch run.
+template <typename F>
+auto WithoutStandardError(F&& probe) {
+  std::fflush(stderr);
+  const int saved = ::fcntl(2, F_DUPFD_CLOEXEC, 3);
+  const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (saved >= 0 && null >= 0) ::dup2(null, 2);
+  if (null >= 0) ::close(null);
+  const auto result = probe();
+  if (saved >= 0) {
+    ::dup2(saved, 2);
+    ::close(saved);
   }
-  ::freeaddrinfo(found);
-  return ok;
+  return result;
 }
 
 }  // namespace
@@ -53,28 +61,33 @@ bool DisplayConfigured() {
 }
 
 bool XDisplayAnswers(const std::string& display) {
-  const auto colon = display.rfind(':');
-  if (colon == std::string::npos || colon + 1 >= display.size()) return false;
-  const std::string host = display.substr(0, colon);
-  char* end = nullptr;
-  const long number = std::strtol(display.c_str() + colon + 1, &end, 10);
-  if (end == display.c_str() + colon + 1 || number < 0 || number > 65535 - 6000) return false;
-  if (host.empty() || host == "unix") {
-    const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
-    return ConnectUnix(socket, true) || ConnectUnix(socket, false);
-  }
-  return ConnectTcp(host, 6000 + static_cast<int>(number));
+  // An empty name would make libxcb read $DISPLAY itself.
+  if (display.empty()) return false;
+  // Kept loaded: Qt's X platform loads the same library next.
+  static void* xcb = ::dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
+  if (!xcb) return false;
+  const auto connect = reinterpret_cast<XcbConnect>(::dlsym(xcb, "xcb_connect"));
+  const auto hasError = reinterpret_cast<XcbHasError>(::dlsym(xcb, "xcb_connection_has_error"));
+  const auto disconnect = reinterpret_cast<XcbDisconnect>(::dlsym(xcb, "xcb_disconnect"));
+  if (!connect || !hasError || !disconnect) return false;
+  // A refused connection still comes back as an object in an error state.
+  return WithoutStandardError([&] {
+    XcbConnection* connection = connect(display.c_str(), nullptr);
+    const bool ok = connection && hasError(connection) == 0;
+    if (connection) disconnect(connection);
+    return ok;
+  });
 }
 
-bool WaylandSocketExists(const std::string& waylandDisplay, const std::string& runtimeDir) {
+bool WaylandDisplayAnswers(const std::string& waylandDisplay, const std::string& runtimeDir) {
   if (waylandDisplay.empty()) return false;
   std::string path = waylandDisplay;
   if (path.front() != '/') {
     if (runtimeDir.empty()) return false;
     path = runtimeDir + "/" + path;
   }
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
+  // A socket left behind by a compositor that ended refuses the connection.
+  return ConnectUnix(path);
 }
 
 }  // namespace glyphor

@@ -1,6 +1,9 @@
 // Writes a whole file or nothing: the bytes go to a temporary file in the
 // target's folder, which is renamed over the target only once complete, so a
 // failure neither truncates the target nor leaves the temporary file behind.
+// Temporary files are named ".glyphor-tmp-XXXXXX"; SIGINT, SIGTERM and SIGHUP
+// remove the one being written, and a write removes such files of ours that
+// an earlier run left in the folder more than a day ago.
 #pragma once
 
 #include <cstddef>
@@ -13,12 +16,20 @@ namespace glyphor {
 
 enum class WriteResult {
   Ok,
-  CannotCreate,  // the temporary file (or its folder) cannot be made
+  CannotCreate,  // the temporary file (or its folder) cannot be made, or a link may not be followed
   WriteFailed,   // fewer bytes stored than given (a full disk), or the final rename failed
 };
 
 // mode: permission bits for a new target (an existing target keeps its own).
+// A symbolic link is followed where the kernel's protected_symlinks rule would
+// follow it: not when it lies in a sticky, world-writable folder and belongs
+// neither to us nor to the folder's owner. An existing, writable target in a
+// folder where no temporary file can be made is overwritten in place: then a
+// failure part-way can leave it damaged.
 WriteResult WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t mode = 0666);
+
+// The prefix of the temporary files' names.
+inline constexpr char kTemporaryPrefix[] = ".glyphor-tmp-";
 
 // The system calls the writer uses, replaceable so tests can make them fail
 // part-way. Each returns what the libc call of the same name returns.

@@ -1,6 +1,8 @@
 #include "core/platform/desktop_entry.h"
 
-#include <fstream>
+#include <sstream>
+
+#include "core/platform/file_read.h"
 
 namespace glyphor {
 
@@ -17,8 +19,12 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 }  // namespace
 
 TKeyFile ReadKeyFile(const std::string& path) {
+  // Entries with all their translations stay well below this.
+  constexpr size_t kMaxKeyFileBytes = 1024 * 1024;
   TKeyFile file;
-  std::ifstream in(path, std::ios::binary);
+  std::string bytes;
+  if (ReadRegularFile(path, kMaxKeyFileBytes, bytes) != ReadStatus::Ok) return file;
+  std::istringstream in(bytes);
   std::string line, group;
   bool inGroup = false;
   while (std::getline(in, line)) {
@@ -102,10 +108,16 @@ std::vector<std::string> SplitList(const std::string& raw) {
   return items;
 }
 
-std::vector<std::string> SplitExec(const std::string& exec) {
-  std::vector<std::string> args;
-  std::string arg;
+std::vector<TExecArgument> ParseExec(const std::string& exec) {
+  std::vector<TExecArgument> args;
+  TExecArgument arg;
   bool inArg = false;
+  const auto add = [&arg](const std::string& text, bool quoted) {
+    if (arg.empty() || arg.back().quoted != quoted)
+      arg.push_back({text, quoted});
+    else
+      arg.back().text += text;
+  };
   for (size_t i = 0; i < exec.size(); ++i) {
     const char c = exec[i];
     if (IsBlank(c)) {
@@ -116,24 +128,36 @@ std::vector<std::string> SplitExec(const std::string& exec) {
     }
     inArg = true;
     if (c == '"') {
+      std::string text;
       for (++i; i < exec.size() && exec[i] != '"'; ++i) {
         // Inside double quotes a backslash escapes only " ` $ and itself.
         if (exec[i] == '\\' && i + 1 < exec.size() && std::string("\"`$\\").find(exec[i + 1]) != std::string::npos) ++i;
-        arg += exec[i];
+        text += exec[i];
       }
       if (i == exec.size()) return {};
+      add(text, true);
     } else if (c == '\'') {
       const auto close = exec.find('\'', i + 1);
       if (close == std::string::npos) return {};
-      arg += exec.substr(i + 1, close - i - 1);
+      add(exec.substr(i + 1, close - i - 1), true);
       i = close;
     } else if (c == '\\' && i + 1 < exec.size()) {
-      arg += exec[++i];
+      add(std::string(1, exec[++i]), false);
     } else {
-      arg += c;
+      add(std::string(1, c), false);
     }
   }
   if (inArg) args.push_back(arg);
+  return args;
+}
+
+std::vector<std::string> SplitExec(const std::string& exec) {
+  std::vector<std::string> args;
+  for (const auto& arg : ParseExec(exec)) {
+    std::string text;
+    for (const auto& piece : arg) text += piece.text;
+    args.push_back(text);
+  }
   return args;
 }
 

@@ -28,7 +28,6 @@ struct TChildPlan {
   std::vector<char*> argv;
   int errorPipe;  // close-on-exec: closed by a successful exec, else the errno arrives
   int devNull;
-  bool quiet;
 };
 
 // dup2 onto itself keeps close-on-exec; /dev/null may have landed on a closed
@@ -47,12 +46,10 @@ void Redirect(int from, int to) {
   struct sigaction dfl {};
   dfl.sa_handler = SIG_DFL;
   sigaction(SIGPIPE, &dfl, nullptr);
+  // Never our standard streams: a detached program that kept the caller's
+  // pipe open would hold up `glyphor x.gly | tee log` until it ends.
   if (plan.devNull >= 0) {
-    Redirect(plan.devNull, 0);
-    if (plan.quiet) {
-      Redirect(plan.devNull, 1);
-      Redirect(plan.devNull, 2);
-    }
+    for (const int fd : {0, 1, 2}) Redirect(plan.devNull, fd);
   }
   ::execve(plan.program, plan.argv.data(), environ);
   const int err = errno;
@@ -130,7 +127,7 @@ int StartProcess(const std::vector<std::string>& argv, StartMode mode) {
   // A path goes to exec as it is, so its own error comes back (EACCES, ...).
   const std::string program = argv[0].find('/') != std::string::npos ? argv[0] : FindProgram(argv[0]);
   if (program.empty()) return ENOENT;
-  TChildPlan plan{program.c_str(), {}, -1, ::open("/dev/null", O_RDWR | O_CLOEXEC), mode == StartMode::WaitQuietly};
+  TChildPlan plan{program.c_str(), {}, -1, ::open("/dev/null", O_RDWR | O_CLOEXEC)};
   for (const std::string& arg : argv) plan.argv.push_back(const_cast<char*>(arg.c_str()));
   plan.argv.push_back(nullptr);
   const int err = Spawn(plan, mode);

@@ -8,9 +8,10 @@
 
 namespace glyphor {
 
+// Either way the program's standard input, output and error are /dev/null.
 enum class StartMode {
   Detached,     // runs on its own in a new session; nothing waits, no zombie stays
-  WaitQuietly,  // waited for, standard input and output on /dev/null
+  WaitQuietly,  // waited for
 };
 
 // Starts argv[0] (looked up in PATH when it holds no "/") with the rest as its

@@ -1,5 +1,7 @@
 #include "core/platform/shortcut.h"
 
+#include <exception>
+
 #include <sys/stat.h>
 
 #include "core/platform/atomic_file.h"
@@ -55,6 +57,22 @@ void CreateShortcutFor(const std::string& linkName, const std::string& destinati
   // file keeps its old mode, so set it in any case.
   ::chmod(file.c_str(), 0755);
   MarkTrusted(file);
+}
+
+void RunEachThenReport(const std::vector<std::function<void()>>& steps) {
+  std::exception_ptr first;
+  std::string messages;
+  int failures = 0;
+  for (const auto& step : steps) {
+    try {
+      step();
+    } catch (const Exception& e) {
+      if (!first) first = std::current_exception();
+      messages += (failures++ ? "\n" : "") + std::string(e.what());
+    }
+  }
+  if (failures == 1) std::rethrow_exception(first);
+  if (failures > 1) throw EFileError(messages);
 }
 
 void CreateShortcut(const std::string& linkName, const std::string& destination) {

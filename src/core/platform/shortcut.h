@@ -2,7 +2,9 @@
 // applications folder.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace glyphor {
 
@@ -11,12 +13,18 @@ constexpr char kApplicationId[] = "io.github.glyphor.Glyphor";
 
 // Writes <folder>/<linkName>.desktop for the running program, replacing one
 // that is there: "DESKTOP" the desktop (made executable and trusted),
-// "PROGRAMS" the menu. Any other destination writes nothing. Throws
-// EFileError when the file cannot be written.
+// "PROGRAMS" the menu; a missing folder is created. Any other destination
+// writes nothing. Throws EFileError when the file cannot be written.
 void CreateShortcut(const std::string& linkName, const std::string& destination);
 
 // The same for the program at `exePath`.
 void CreateShortcutFor(const std::string& linkName, const std::string& destination, const std::string& exePath);
+
+// Runs every step, also after one has failed, and only then reports: the
+// failure's own exception when one step failed, an EFileError with each
+// message on a line of its own when several did. So a desktop that cannot
+// take a launcher does not keep one from the menu.
+void RunEachThenReport(const std::vector<std::function<void()>>& steps);
 
 // The text of a launcher named `linkName` that starts `exePath`.
 std::string ShortcutEntryText(const std::string& linkName, const std::string& exePath);

@@ -2,11 +2,13 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
+#include <sstream>
 
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "core/platform/file_read.h"
 
 namespace glyphor {
 
@@ -20,6 +22,21 @@ bool IsFolder(const std::string& path) {
 std::string WithoutTrailingSlash(std::string path) {
   while (path.size() > 1 && path.back() == '/') path.pop_back();
   return path;
+}
+
+// The path with repeated and trailing "/" gone, for comparing folders.
+std::string Tidy(const std::string& path) {
+  std::string tidy;
+  for (const char c : path)
+    if (c != '/' || tidy.empty() || tidy.back() != '/') tidy += c;
+  return WithoutTrailingSlash(tidy);
+}
+
+// The home folder and the folders above it belong to the system: a missing
+// one means a wrong $HOME (HOME=/nonexistent for daemons), not a folder to make.
+bool IsHomeOrAbove(const std::string& folder) {
+  const std::string home = Tidy(HomeFolder()), tidy = Tidy(folder);
+  return tidy == home || tidy == "/" || home.starts_with(tidy + "/");
 }
 
 // dir + "/" + name without doubling the "/" of the root folder.
@@ -45,8 +62,11 @@ std::string ParseUserDirValue(const std::string& raw, const std::string& home) {
 
 // The folder user-dirs.dirs gives for `key` (XDG_DESKTOP_DIR, ...), or empty.
 std::string UserDir(const std::string& key) {
+  constexpr size_t kMaxUserDirsBytes = 64 * 1024;  // a dozen lines in practice
   const std::string home = HomeFolder();
-  std::ifstream in(XdgBaseFolder("XDG_CONFIG_HOME", ".config") + "/user-dirs.dirs");
+  std::string bytes;
+  ReadRegularFile(XdgBaseFolder("XDG_CONFIG_HOME", ".config") + "/user-dirs.dirs", kMaxUserDirsBytes, bytes);
+  std::istringstream in(bytes);
   std::string line, found;
   while (std::getline(in, line)) {
     const auto start = line.find_first_not_of(" \t");
@@ -69,8 +89,10 @@ std::string DocumentsFolder() {
 std::string DesktopFolder() {
   const std::string home = HomeFolder();
   // A desktop set to the home folder means "no desktop" to xdg-user-dirs.
-  if (std::string dir = UserDir("XDG_DESKTOP_DIR"); !dir.empty() && dir != home && IsFolder(dir)) return dir;
-  return Join(home, "Desktop");
+  std::string dir = UserDir("XDG_DESKTOP_DIR");
+  if (dir.empty() || dir == home) dir = Join(home, "Desktop");
+  MakeFolders(dir);
+  return dir;
 }
 
 std::string ProgramsFolder() {
@@ -95,6 +117,7 @@ std::string XdgBaseFolder(const char* variable, const char* underHome) {
 
 bool MakeFolders(const std::string& path) {
   if (path.empty() || IsFolder(path)) return !path.empty();
+  if (IsHomeOrAbove(path)) return false;
   const auto slash =
       path.find_last_not_of('/') == std::string::npos ? std::string::npos : path.rfind('/', path.find_last_not_of('/'));
   if (slash != std::string::npos && slash > 0 && !MakeFolders(path.substr(0, slash))) return false;

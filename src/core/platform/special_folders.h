@@ -12,8 +12,9 @@ constexpr int kFolderPrograms = 2;
 constexpr int kFolderDocuments = 5;
 
 // Path of the folder with the given number, without a trailing "/": 5 the
-// documents folder (else the home folder), 0 the desktop, 2 the menu's
-// applications folder (created when missing). Unknown numbers: empty text.
+// documents folder (else the home folder), 0 the desktop (XDG_DESKTOP_DIR,
+// else ~/Desktop), 2 the menu's applications folder; these two are created
+// when missing. Unknown numbers: empty text.
 std::string GetSpecialFolder(int csidl);
 
 // $HOME, or the home folder of the password database when it is unset;
@@ -23,7 +24,8 @@ std::string HomeFolder();
 // the home folder plus `underHome` (".config", ".local/share").
 std::string XdgBaseFolder(const char* variable, const char* underHome);
 // Creates the folder and its missing parents (new ones 0700, as the XDG base
-// folders want); true when it exists afterwards.
+// folders want); true when it exists afterwards. Never creates the home
+// folder or a folder above it: below a missing home nothing is made.
 bool MakeFolders(const std::string& path);
 
 }  // namespace glyphor

@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <cstdlib>
 #include <set>
+#include <sstream>
+#include <utility>
 
 #include <dirent.h>
 #include <sys/stat.h>
 
 #include "core/platform/desktop_entry.h"
+#include "core/platform/file_read.h"
 #include "core/platform/process_start.h"
 #include "core/platform/special_folders.h"
 #include "core/text/ascii_case.h"
@@ -80,15 +83,15 @@ std::vector<TLevel> Levels() {
 struct TInstalled {
   std::map<std::string, std::string> fileOf;
   std::map<std::string, std::vector<std::string>> idsIn;  // applications folder -> its winning IDs, sorted
+  std::set<std::pair<dev_t, ino_t>> scanned;              // folders seen, so link loops end
 };
 
-void ScanApplications(const std::string& root, const std::string& dir, const std::string& prefix, TInstalled& installed,
-                      int depth = 0) {
+void ScanApplications(const std::string& root, const std::string& dir, const std::string& prefix,
+                      TInstalled& installed) {
+  struct stat self {};
+  if (::stat(dir.c_str(), &self) != 0 || !installed.scanned.insert({self.st_dev, self.st_ino}).second) return;
   DIR* d = ::opendir(dir.c_str());
-  if (!d || depth > 8) {
-    if (d) ::closedir(d);
-    return;
-  }
+  if (!d) return;
   std::vector<std::string> names;
   while (const dirent* e = ::readdir(d)) names.emplace_back(e->d_name);
   ::closedir(d);
@@ -99,7 +102,7 @@ void ScanApplications(const std::string& root, const std::string& dir, const std
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) continue;
     if (S_ISDIR(st.st_mode)) {
-      ScanApplications(root, path, prefix + name + "-", installed, depth + 1);
+      ScanApplications(root, path, prefix + name + "-", installed);
     } else if (name.size() > 8 && name.ends_with(".desktop") && !installed.fileOf.count(prefix + name)) {
       installed.fileOf[prefix + name] = path;
       installed.idsIn[root].push_back(prefix + name);
@@ -107,11 +110,37 @@ void ScanApplications(const std::string& root, const std::string& dir, const std
   }
 }
 
+// The type and the types it is a kind of, nearest first: image/svg+xml is
+// application/xml, which is text/plain (shared-mime-info's subclasses files).
+std::vector<std::string> TypeAndParents(const std::string& type) {
+  constexpr size_t kMaxSubclassesBytes = 1024 * 1024;
+  std::multimap<std::string, std::string> parentsOf;
+  std::vector<std::string> folders{XdgBaseFolder("XDG_DATA_HOME", ".local/share")};
+  for (const auto& dir : FolderList("XDG_DATA_DIRS", "/usr/local/share:/usr/share")) folders.push_back(dir);
+  for (const auto& folder : folders) {
+    std::string bytes;
+    if (ReadRegularFile(folder + "/mime/subclasses", kMaxSubclassesBytes, bytes) != ReadStatus::Ok) continue;
+    std::istringstream lines(bytes);
+    std::string child, parent;
+    while (lines >> child >> parent) parentsOf.emplace(child, parent);
+  }
+  std::vector<std::string> types{type};
+  for (size_t i = 0; i < types.size(); ++i) {
+    const auto [from, to] = parentsOf.equal_range(types[i]);
+    for (auto it = from; it != to; ++it)
+      if (std::find(types.begin(), types.end(), it->second) == types.end()) types.push_back(it->second);
+  }
+  return types;
+}
+
 // The entry of a file when it is an application we can start.
 std::optional<TDesktopEntry> LoadUsable(const std::string& file) {
   const TKeyFile keys = ReadKeyFile(file);
   const auto value = [&](const char* key) { return UnescapeString(KeyValue(keys, "Desktop Entry", key)); };
   if (value("Type") != "Application" || value("Hidden") == "true") return std::nullopt;
+  // A program that needs a terminal cannot show a picture when started on
+  // its own, and from a batch run it would write over the caller's terminal.
+  if (value("Terminal") == "true") return std::nullopt;
   const std::string tryExec = value("TryExec");
   if (!tryExec.empty() && FindProgram(tryExec).empty()) return std::nullopt;
   TDesktopEntry entry{file, value("Name"), value("Icon"), value("Exec")};
@@ -126,6 +155,8 @@ class TLookup {
     for (const auto& level : levels_)
       if (level.holdsEntries) ScanApplications(level.folder, level.folder, "", installed_);
   }
+
+  void SetType(const std::string& mimeType) { type_ = mimeType; }
 
   // Each list's defaults, skipping those a more important list removed.
   std::optional<TDesktopEntry> FromDefaults() {
@@ -179,29 +210,43 @@ class TLookup {
   TInstalled installed_;
 };
 
-// One argument with its field codes expanded; `tookFile` is set when it
-// received the document.
-std::string ExpandArgument(const std::string& arg, const TDesktopEntry& entry, const std::string& document,
-                           bool& tookFile) {
+// A value for a shell: inside quotes the Exec line hands its text to one
+// (sh -c "view %f"), where a file named "$(cmd).svg" would run cmd.
+std::string ShellQuoted(const std::string& text) {
+  std::string quoted = "'";
+  for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+// One argument with its field codes expanded, values quoted for the shell
+// inside quoted pieces; `tookFile` is set when it received the document,
+// `hadCode` when it held a code.
+std::string ExpandArgument(const TExecArgument& arg, const TDesktopEntry& entry, const std::string& document,
+                           bool& tookFile, bool& hadCode) {
   std::string out;
-  for (size_t i = 0; i < arg.size(); ++i) {
-    if (arg[i] != '%' || i + 1 == arg.size()) {
-      out += arg[i];
-      continue;
-    }
-    switch (arg[++i]) {
-      case 'f':
-      case 'F':
-      case 'u':
-      case 'U':
-        out += document;
-        tookFile = true;
-        break;
-      case 'c': out += entry.name; break;
-      case 'k': out += entry.file; break;
-      case 'i': out += entry.icon; break;
-      case '%': out += '%'; break;
-      default: break;  // deprecated and unknown codes go
+  for (const auto& piece : arg) {
+    const auto value = [&piece](const std::string& text) { return piece.quoted ? ShellQuoted(text) : text; };
+    const std::string& text = piece.text;
+    for (size_t i = 0; i < text.size(); ++i) {
+      if (text[i] != '%' || i + 1 == text.size()) {
+        out += text[i];
+        continue;
+      }
+      hadCode = true;
+      switch (text[++i]) {
+        case 'f':
+        case 'F':
+        case 'u':
+        case 'U':
+          out += value(document);
+          tookFile = true;
+          break;
+        case 'c': out += value(entry.name); break;
+        case 'k': out += value(entry.file); break;
+        case 'i': out += value(entry.icon); break;
+        case '%': out += '%'; break;
+        default: break;  // deprecated and unknown codes go
+      }
     }
   }
   return out;
@@ -211,14 +256,18 @@ std::string ExpandArgument(const std::string& arg, const TDesktopEntry& entry, c
 
 std::optional<TDesktopEntry> FindDefaultApplication(const std::string& mimeType) {
   TLookup lookup(mimeType);
-  if (auto entry = lookup.FromDefaults()) return entry;
-  return lookup.FromAssociations();
+  for (const auto& type : TypeAndParents(mimeType)) {
+    lookup.SetType(type);
+    if (auto entry = lookup.FromDefaults()) return entry;
+    if (auto entry = lookup.FromAssociations()) return entry;
+  }
+  return std::nullopt;
 }
 
 std::string FindViewer(const std::string& /*path: always an SVG document*/) {
   const auto entry = FindDefaultApplication(kSvgMimeType);
-  if (!entry) return {};
-  return FindProgram(SplitExec(entry->exec).front());
+  const auto args = entry ? SplitExec(entry->exec) : std::vector<std::string>();
+  return args.empty() ? std::string() : FindProgram(args.front());
 }
 
 std::string QuoteText(const std::string& text) { return "\"" + text + "\""; }
@@ -226,14 +275,15 @@ std::string QuoteText(const std::string& text) { return "\"" + text + "\""; }
 std::vector<std::string> ExpandExec(const TDesktopEntry& entry, const std::string& document) {
   std::vector<std::string> argv;
   bool tookFile = false;
-  for (const auto& arg : SplitExec(entry.exec)) {
-    if (arg == "%i") {
+  for (const auto& arg : ParseExec(entry.exec)) {
+    if (arg.size() == 1 && !arg[0].quoted && arg[0].text == "%i") {
       if (!entry.icon.empty()) argv.insert(argv.end(), {"--icon", entry.icon});
       continue;
     }
-    const std::string expanded = ExpandArgument(arg, entry, document, tookFile);
+    bool hadCode = false;
+    const std::string expanded = ExpandArgument(arg, entry, document, tookFile, hadCode);
     // An argument that was only a dropped code disappears.
-    if (!expanded.empty() || arg.find('%') == std::string::npos) argv.push_back(expanded);
+    if (!expanded.empty() || !hadCode) argv.push_back(expanded);
   }
   if (!argv.empty() && !tookFile) argv.push_back(document);
   return argv;

@@ -20,8 +20,10 @@ struct TDesktopEntry {
 
 // The default application for `mimeType`: [Default Applications] of the
 // mimeapps.list files, then [Added Associations] and the MimeType= of the
-// installed entries, less [Removed Associations]. Only entries that exist,
-// are not Hidden, and whose TryExec and Exec programs are found count.
+// installed entries, less [Removed Associations]; then the same for each
+// type it is a subclass of (application/xml for image/svg+xml), as GIO
+// does. Only entries that exist, are not Hidden, need no terminal, and
+// whose TryExec and Exec programs are found count.
 std::optional<TDesktopEntry> FindDefaultApplication(const std::string& mimeType);
 
 // Full path of the program that opens the SVG document `path`; empty when none.
@@ -32,8 +34,10 @@ std::string QuoteText(const std::string& text);
 
 // The arguments that open `document` with the entry: Exec split by its
 // quoting rules, %f %F %u %U -> the document, %i -> --icon and the Icon,
-// %c -> Name, %k -> the entry's file, %% -> %, other codes removed. The
-// document is appended when Exec takes no file. Empty when Exec is broken.
+// %c -> Name, %k -> the entry's file, %% -> %, other codes removed. Inside
+// a quoted argument the values are quoted for the shell ('...'), as GLib
+// does. The document is appended when Exec takes no file. Empty when Exec
+// is broken.
 std::vector<std::string> ExpandExec(const TDesktopEntry& entry, const std::string& document);
 
 // Starts the program detached through ProcessStarterSeam(). On failure shows

@@ -27,7 +27,7 @@ bool WaylandPluginInstalled() {
 
 bool PrepareDisplay() {
   const bool x = XDisplayAnswers(Env("DISPLAY"));
-  const bool wayland = WaylandSocketExists(Env("WAYLAND_DISPLAY"), Env("XDG_RUNTIME_DIR"));
+  const bool wayland = WaylandDisplayAnswers(Env("WAYLAND_DISPLAY"), Env("XDG_RUNTIME_DIR"));
   const std::string chosen = Env("QT_QPA_PLATFORM");
   if (!chosen.empty()) {
     // Qt tries each platform of a ";" list in turn; the display ones abort

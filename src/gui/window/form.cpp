@@ -25,6 +25,7 @@
 #include <QWindow>
 
 #include "core/platform/errors.h"
+#include "core/platform/shortcut.h"
 #include "core/platform/special_folders.h"
 #include "core/settings/settings_io.h"
 #include "core/settings/settings_location.h"
@@ -454,8 +455,10 @@ void TForm1::chbShortCutDesktopClick() {
 }
 
 void TForm1::btnShortCutClick() {
-  if (chbShortCutDesktop->isChecked()) services_.CreateShortcut(kShortcutName, "DESKTOP");
-  if (chbShortCutStart->isChecked()) services_.CreateShortcut(kShortcutName, "PROGRAMS");
+  std::vector<std::function<void()>> steps;
+  if (chbShortCutDesktop->isChecked()) steps.push_back([this] { services_.CreateShortcut(kShortcutName, "DESKTOP"); });
+  if (chbShortCutStart->isChecked()) steps.push_back([this] { services_.CreateShortcut(kShortcutName, "PROGRAMS"); });
+  RunEachThenReport(steps);
 }
 
 void TForm1::lblTitleClick() {

@@ -10,6 +10,8 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include "app/display_probe.h"
+#include "app/usage.h"
 #include "app/window_module.h"
 #include "core/outline/font_match.h"
 #include "core/settings/settings_location.h"
@@ -46,9 +48,8 @@ void ScheduleScreenshots(TForm1& form, const QString& dir) {
 
 extern "C" __attribute__((visibility("default"))) int glyphor_window_main(int argc, char** argv) {
   if (!glyphor::PrepareDisplay()) {
-    std::fprintf(stderr, "%s: cannot open a display (DISPLAY and WAYLAND_DISPLAY are unset or unreachable)\n",
-                 argc > 0 ? argv[0] : "glyphor");
-    return 1;
+    std::fprintf(stderr, "%s\n%s\n", glyphor::kNoDisplayMessage, glyphor::kUsageLine);
+    return glyphor::ExitFailed;
   }
   glyphor::InstallFontAliasesForToolkit();
   QApplication app(argc, argv);

@@ -102,17 +102,37 @@ TEST_F(ShortcutTest, OtherDestinationsWriteNothing) {
   EXPECT_TRUE(starts_.empty());
 }
 
-TEST_F(ShortcutTest, MissingDesktopFolderIsAFileError) {
+TEST_F(ShortcutTest, MissingDesktopIsMadeAndAFailedOneDoesNotStopTheMenu) {
   ::rmdir((home() + "/Desktop").c_str());
-  const std::string file = home() + "/Desktop/GLYPHOR 1.0A2.desktop";
+  CreateShortcutFor("GLYPHOR 1.0A2", "DESKTOP", "/opt/glyphor/glyphor");
+  EXPECT_EQ(ListDir(home() + "/Desktop"), std::vector<std::string>{"GLYPHOR 1.0A2.desktop"});
+  starts_.clear();
+
+  // A desktop below a plain file cannot be made; the menu still gets its entry.
+  Put(home() + "/blocked", "a file");
+  Put(configHome() + "/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/blocked/Desktop\"\n");
+  const std::string desktopFile = home() + "/blocked/Desktop/GLYPHOR 1.0A2.desktop";
+  const auto both = [] {
+    RunEachThenReport({[] { CreateShortcutFor("GLYPHOR 1.0A2", "DESKTOP", "/opt/glyphor/glyphor"); },
+                       [] { CreateShortcutFor("GLYPHOR 1.0A2", "PROGRAMS", "/opt/glyphor/glyphor"); }});
+  };
   try {
-    CreateShortcutFor("GLYPHOR 1.0A2", "DESKTOP", "/opt/glyphor/glyphor");
+    both();
     ADD_FAILURE() << "no exception";
   } catch (const EFileError& e) {
-    EXPECT_EQ(std::string(e.what()), "ファイル " + file + " を作成できません");
+    EXPECT_EQ(std::string(e.what()), "ファイル " + desktopFile + " を作成できません");
   }
-  EXPECT_FALSE(FileExists(file));
+  EXPECT_TRUE(FileExists(dataHome() + "/applications/GLYPHOR 1.0A2.desktop"));
   EXPECT_TRUE(starts_.empty());
+  // Both failing: both are named.
+  SetVar("XDG_DATA_HOME", home() + "/blocked/data");
+  try {
+    both();
+    ADD_FAILURE() << "no exception";
+  } catch (const EFileError& e) {
+    EXPECT_EQ(std::string(e.what()), "ファイル " + desktopFile + " を作成できません\nファイル " + home() +
+                                         "/blocked/data/applications/GLYPHOR 1.0A2.desktop を作成できません");
+  }
 }
 
 TEST_F(ShortcutTest, RunningProgramIsTheTarget) {

@@ -47,12 +47,12 @@ TEST_F(SpecialFoldersTest, DocumentsFromUserDirs) {
   EXPECT_EQ(GetSpecialFolder(kFolderDocuments), home() + "/Documents");
 }
 
-TEST_F(SpecialFoldersTest, DesktopOnlyWhenItExistsAndIsNotHome) {
+TEST_F(SpecialFoldersTest, DesktopIsCreatedWhereUserDirsSaysUnlessThatIsHome) {
   EXPECT_EQ(GetSpecialFolder(kFolderDesktop), home() + "/Desktop");
+  EXPECT_TRUE(IsDir(home() + "/Desktop"));
   UserDirs("XDG_DESKTOP_DIR=\"$HOME/Arbeitsfläche\"\n");
-  EXPECT_EQ(GetSpecialFolder(kFolderDesktop), home() + "/Desktop");
-  MakeDir(home() + "/Arbeitsfläche");
   EXPECT_EQ(GetSpecialFolder(kFolderDesktop), home() + "/Arbeitsfläche");
+  EXPECT_TRUE(IsDir(home() + "/Arbeitsfläche"));
   UserDirs("XDG_DESKTOP_DIR=\"$HOME\"\n");
   EXPECT_EQ(GetSpecialFolder(kFolderDesktop), home() + "/Desktop");
 }
@@ -73,6 +73,37 @@ TEST_F(SpecialFoldersTest, UnknownNumbersAndMissingHome) {
   const passwd* pw = ::getpwuid(::getuid());
   ASSERT_NE(pw, nullptr);
   EXPECT_EQ(HomeFolder(), pw->pw_dir);
+}
+
+// HOME=/nonexistent/x (a daemon's account, a typo) must not make /nonexistent.
+TEST_F(SpecialFoldersTest, NothingIsMadeAtOrAboveTheHomeFolder) {
+  const std::string missing = root() / "missing", home = missing + "/x";
+  SetVar("HOME", home);
+  ::unsetenv("XDG_DATA_HOME");
+  EXPECT_EQ(GetSpecialFolder(kFolderPrograms), home + "/.local/share/applications");
+  EXPECT_EQ(GetSpecialFolder(kFolderDesktop), home + "/Desktop");
+  EXPECT_FALSE(MakeFolders(home));
+  EXPECT_FALSE(FileExists(missing));
+  // A batch run whose face cache would go below that home.
+  test::WriteFile(root() / "a.gly", "[Font]\r\nFontName=DejaVu Sans\r\nFontText=A\r\n[SVG]\r\nView=0\r\n");
+  const test::RunResult r = test::RunGlyphor({root() / "a.gly"}, {"HOME=" + home});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(FileExists(root() / "a.svg"));
+  EXPECT_FALSE(FileExists(missing));
+}
+
+// user-dirs.dirs is read on every batch run: a FIFO or a device in its place
+// must not hold the program up.
+TEST_F(SpecialFoldersTest, UserDirsThatIsNoFileIsIgnored) {
+  MakeDir(configHome());
+  const std::string file = configHome() + "/user-dirs.dirs";
+  ::alarm(20);  // a hang ends the test program
+  ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+  EXPECT_EQ(GetSpecialFolder(kFolderDocuments), home());
+  ::unlink(file.c_str());
+  ASSERT_EQ(::symlink("/dev/zero", file.c_str()), 0);
+  EXPECT_EQ(GetSpecialFolder(kFolderDocuments), home());
+  ::alarm(0);
 }
 
 }  // namespace

@@ -4,10 +4,12 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -217,6 +219,132 @@ TEST_F(ViewerTest, WaitedStartReturnsAfterTheProgramEnds) {
                          StartMode::WaitQuietly),
             0);
   EXPECT_EQ(ReadFile(out), "done\n");
+}
+
+}  // namespace
+}  // namespace glyphor
+
+namespace glyphor {
+namespace {
+
+// A field code inside a quoted argument meets a shell: the document is
+// quoted for it, as GLib does, so a file named "$(cmd).svg" runs nothing.
+TEST_F(ViewerTest, QuotedFieldCodesAreQuotedForTheShell) {
+  const TDesktopEntry entry{"/apps/v.desktop", "It's", "", "sh -c \"view %f --title=%c\" x %f"};
+  const std::string doc = "/w/$(touch PWNED) it's.svg";
+  EXPECT_EQ(
+      ExpandExec(entry, doc),
+      (std::vector<std::string>{"sh", "-c", "view '/w/$(touch PWNED) it'\\''s.svg' --title='It'\\''s'", "x", doc}));
+  // What the shell makes of it: the name, whole and inert.
+  const std::string out = root() / "out";
+  const std::string script = ExpandExec({"", "", "", "sh -c \"printf %%s %f > '" + out + "'\""}, doc)[2];
+  EXPECT_EQ(StartProcess({"sh", "-c", script}, StartMode::WaitQuietly), 0);
+  EXPECT_EQ(ReadFile(out), doc);
+}
+
+// image/svg+xml is application/xml, which is text/plain: without a program
+// for SVG the nearest kind decides, as GIO's lookup has it. A program that
+// needs a terminal is no viewer.
+TEST_F(ViewerTest, ParentTypesDecideWhenNothingTakesSvg) {
+  Put(systemData() + "/mime/subclasses", "image/svg+xml application/xml\napplication/xml text/plain\n");
+  Entry(systemApps(), "text.desktop", viewerB_, "MimeType=text/plain;\n");
+  EXPECT_EQ(FindViewer("x.svg"), viewerB_);
+  Entry(systemApps(), "xml.desktop", viewerA_, "MimeType=application/xml;\n");
+  EXPECT_EQ(FindViewer("x.svg"), viewerA_);
+  Entry(systemApps(), "term.desktop", viewerB_, "Terminal=true\n");
+  EXPECT_EQ(FindViewer("x.svg"), viewerA_);
+}
+
+// Files in the way of the lookup: a FIFO for mimeapps.list or an entry, a
+// device behind an entry's name, and applications folders whose links loop
+// (each link multiplied the walk before: six of them took minutes).
+TEST_F(ViewerTest, FilesInTheWayEndTheLookupQuickly) {
+  ::alarm(30);  // a hang ends the test program
+  MakeDir(configHome());
+  ASSERT_EQ(::mkfifo((configHome() + "/mimeapps.list").c_str(), 0600), 0);
+  MakeDir(systemApps());
+  ASSERT_EQ(::mkfifo((systemApps() + "/fifo.desktop").c_str(), 0600), 0);
+  ASSERT_EQ(::symlink("/dev/zero", (systemApps() + "/zero.desktop").c_str()), 0);
+  for (const char* name : {"l1", "l2", "l3", "l4", "l5", "l6"})
+    ASSERT_EQ(::symlink(".", (systemApps() + "/" + name).c_str()), 0);
+  Entry(systemApps(), "a.desktop", viewerA_);
+  EXPECT_EQ(FindViewer("x.svg"), viewerA_);
+  ::alarm(0);
+}
+
+// Reference: GIO's own lookup (the `gio mime` tool) on the same folders.
+TEST_F(ViewerTest, AgreesWithGio) {
+  if (FindProgram("gio").empty() || FindProgram("update-desktop-database").empty())
+    GTEST_SKIP() << "gio or update-desktop-database is not installed";
+  Put(systemData() + "/mime/subclasses", "image/svg+xml application/xml\napplication/xml text/plain\n");
+  const auto entry = [&](const std::string& dir, const std::string& name, const std::string& types) {
+    Put(dir + "/" + name,
+        "[Desktop Entry]\nType=Application\nName=" + name + "\nExec=true %f\nMimeType=" + types + "\n");
+  };
+  const auto gio = [&] {
+    // GIO knows installed types only from the caches this tool writes.
+    for (const auto& dir : {userApps(), systemApps()})
+      StartProcess({"update-desktop-database", dir}, StartMode::WaitQuietly);
+    const std::string command = "env -i PATH=/usr/bin:/bin HOME='" + home() + "' XDG_CONFIG_HOME='" + configHome() +
+                                "' XDG_DATA_HOME='" + dataHome() + "' XDG_CONFIG_DIRS='" + configDir() +
+                                "' XDG_DATA_DIRS='" + systemData() + "' gio mime image/svg+xml 2>/dev/null";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    char line[512] = "";
+    if (!std::fgets(line, sizeof line, pipe)) line[0] = '\0';
+    ::pclose(pipe);
+    const std::string first(line);
+    return first.starts_with("Default application")
+               ? first.substr(first.rfind(": ") + 2, first.find('\n') - first.rfind(": ") - 2)
+               : std::string("none");
+  };
+  const auto ours = [] {
+    const auto found = FindDefaultApplication("image/svg+xml");
+    return found ? found->file.substr(found->file.rfind('/') + 1) : std::string("none");
+  };
+  SetVar("XDG_DATA_DIRS", systemData());
+  MakeDir(userApps());
+  entry(systemApps(), "text.desktop", "text/plain;");
+  entry(systemApps(), "xml.desktop", "application/xml;");
+  EXPECT_EQ(ours(), gio());
+  entry(userApps(), "svg.desktop", "image/svg+xml;");
+  EXPECT_EQ(ours(), gio());
+  List(configHome() + "/mimeapps.list", "[Default Applications]\napplication/xml=text.desktop\n");
+  EXPECT_EQ(ours(), gio());
+  List(configHome() + "/mimeapps.list", "[Default Applications]\nimage/svg+xml=text.desktop\n");
+  EXPECT_EQ(ours(), gio());
+  List(configHome() + "/mimeapps.list", "[Removed Associations]\nimage/svg+xml=svg.desktop\n");
+  EXPECT_EQ(ours(), gio());
+  EXPECT_EQ(ours(), "xml.desktop");
+}
+
+// A batch run with the viewer option: the document reaches the viewer as
+// one inert name even through a shell, and the run ends at once, leaving
+// the viewer's output out of the caller's pipe.
+TEST_F(ViewerTest, BatchRunStartsTheViewerSafelyAndDoesNotWaitForIt) {
+  const std::string viewed = root() / "viewed";
+  Put(userApps() + "/sh.desktop",
+      "[Desktop Entry]\nType=Application\nName=Sh\nMimeType=image/svg+xml;\n"
+      "Exec=sh -c \"echo %f > '" +
+          viewed + "'; echo noise; echo more noise >&2; sleep 20\"\n");
+  const std::string folder = root() / "work";
+  const std::string gly = folder + "/$(cd;touch PWNED).gly";
+  Put(gly, "[Font]\r\nFontName=DejaVu Sans\r\nFontText=A\r\n[SVG]\r\nView=1\r\n");
+  const std::string command = "cd '" + folder + "' && env -i PATH=/usr/bin:/bin LC_ALL=C.UTF-8 HOME='" + home() +
+                              "' XDG_CONFIG_HOME='" + configHome() + "' XDG_DATA_HOME='" + dataHome() +
+                              "' XDG_DATA_DIRS='" + systemData() + "' " GLYPHOR_BINARY " '" + gly + "' 2>&1; echo $?";
+  const auto start = std::chrono::steady_clock::now();
+  FILE* pipe = ::popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string output;
+  char buf[256];
+  while (size_t n = std::fread(buf, 1, sizeof buf, pipe)) output.append(buf, n);
+  ::pclose(pipe);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_EQ(output, "0\n");
+  for (int i = 0; i < 100 && ReadFile(viewed).empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(ReadFile(viewed), folder + "/$(cd;touch PWNED).svg\n");
+  EXPECT_FALSE(test::FileExists(home() + "/PWNED"));
+  EXPECT_FALSE(test::FileExists(folder + "/PWNED"));
 }
 
 }  // namespace
