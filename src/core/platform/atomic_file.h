@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <sys/types.h>
 
@@ -19,6 +20,35 @@ enum class WriteResult {
 
 // mode: permission bits for a new target (an existing target keeps its own).
 WriteResult WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t mode = 0666);
+
+// Several files written as WriteFileAtomically writes one, but synced
+// together: a script converting many texts should not wait for the disk once
+// a file. Each file is still synced before it replaces its target, and one
+// that fails leaves its target as it was while the others go ahead.
+class AtomicFileGroup {
+ public:
+  AtomicFileGroup();
+  // Removes the temporary files of a group that was never committed.
+  ~AtomicFileGroup();
+  AtomicFileGroup(const AtomicFileGroup&) = delete;
+  AtomicFileGroup& operator=(const AtomicFileGroup&) = delete;
+
+  // Writes the bytes to a temporary file beside `path`. Ok: the file waits
+  // for Commit; otherwise the result WriteFileAtomically would give, and
+  // nothing waits.
+  WriteResult Add(const std::string& path, std::string_view bytes, mode_t mode = 0666);
+  size_t Waiting() const { return pending_.size(); }
+  // Syncs every waiting file, then renames each over its target. The result
+  // of each, in the order added; the group is empty afterwards.
+  std::vector<WriteResult> Commit();
+
+ private:
+  struct Pending {
+    std::string tmp, target;
+    int fd;
+  };
+  std::vector<Pending> pending_;
+};
 
 // The system calls the writer uses, replaceable so tests can make them fail
 // part-way. Each returns what the libc call of the same name returns.
