@@ -9,7 +9,7 @@ PACKAGES="g++ cmake make pkg-config
   qt6-base-dev libgl-dev
   googletest libgtest-dev libbenchmark-dev locales
   fonts-dejavu-core fonts-ipafont-gothic fonts-ipafont-mincho fonts-liberation2
-  desktop-file-utils shared-mime-info libxml2-utils"
+  desktop-file-utils shared-mime-info libxml2-utils man-db groff-base"
 
 missing=""
 for p in $PACKAGES; do
