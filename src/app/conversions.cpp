@@ -193,34 +193,40 @@ class ConversionMessages : public TUserMessages {
 
 // Loads settings that came on standard input through a file the settings
 // reader can open: an anonymous memory file, or a private temporary file
-// where memory files are not available.
+// where memory files cannot be opened by name (no /proc).
 void LoadSettingsFromBytes(SettingsModel& model, const std::string& bytes, const std::string& documentsDir) {
+  std::string path, temporary;
   int fd = ::memfd_create("glyphor-settings", MFD_CLOEXEC);
-  std::string path = "/proc/self/fd/" + std::to_string(fd);
-  if (fd < 0 || ::access(path.c_str(), R_OK) != 0) {
-    if (fd >= 0) ::close(fd);
-    const char* tmp = std::getenv("TMPDIR");
-    path = std::string(tmp && *tmp ? tmp : "/tmp") + "/glyphor-settings-XXXXXX";
-    fd = ::mkstemp(path.data());
-    if (fd < 0) throw EIniFileException(FormatMessage("%s を読み込めません", {kStandardInput}));
-    ::unlink(path.c_str());
+  if (fd >= 0) {
     path = "/proc/self/fd/" + std::to_string(fd);
+    if (::access(path.c_str(), R_OK) != 0) {
+      ::close(fd);
+      fd = -1;
+    }
   }
+  if (fd < 0) {
+    const char* tmp = std::getenv("TMPDIR");
+    temporary = std::string(tmp && *tmp ? tmp : "/tmp") + "/glyphor-settings-XXXXXX";
+    fd = ::mkstemp(temporary.data());
+    if (fd < 0) throw EIniFileException(FormatMessage("%s を読み込めません", {kStandardInput}));
+    path = temporary;
+  }
+  struct Cleanup {
+    int fd;
+    const std::string& temporary;
+    ~Cleanup() {
+      ::close(fd);
+      if (!temporary.empty()) ::unlink(temporary.c_str());
+    }
+  } cleanup{fd, temporary};
   size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
+    if (n <= 0) throw EIniFileException(FormatMessage("%s を読み込めません", {kStandardInput}));
     done += static_cast<size_t>(n);
   }
-  try {
-    if (done < bytes.size()) throw EIniFileException(FormatMessage("%s を読み込めません", {kStandardInput}));
-    LoadSettings(model, path, documentsDir);
-  } catch (...) {
-    ::close(fd);
-    throw;
-  }
-  ::close(fd);
+  LoadSettings(model, path, documentsDir);
 }
 
 void WriteStandardOutput(const std::string& bytes) {
