@@ -12,7 +12,7 @@ PACKAGES="g++ cmake make pkg-config
   qt6-base-dev libgl-dev qt6-translations-l10n libqt6svg6
   googletest libgtest-dev libbenchmark-dev locales
   fonts-dejavu-core fonts-ipafont-gothic fonts-ipafont-mincho fonts-liberation2 fonts-urw-base35
-  desktop-file-utils shared-mime-info libxml2-utils appstream libglib2.0-bin xvfb xauth"
+  desktop-file-utils shared-mime-info libxml2-utils appstream libglib2.0-bin xvfb xauth man-db groff-base"
 
 missing=""
 for p in $PACKAGES; do

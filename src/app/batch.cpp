@@ -3,6 +3,9 @@
 #include <cstdio>
 #include <new>
 
+#include <unistd.h>
+
+#include "app/display_probe.h"
 #include "app/usage.h"
 #include "app/window_loader.h"
 #include "core/output/svg_writer.h"
@@ -17,7 +20,9 @@ namespace glyphor {
 namespace {
 
 // Batch messages go to standard error, and to a message box as well when a
-// display exists; the window module is loaded only then.
+// display exists and standard error is no terminal: a box would wait for a
+// click that a user at a terminal, or a script, never gives. The window
+// module is loaded only for a box.
 class BatchMessages : public TUserMessages {
  public:
   void ShowMessage(const std::string& text) override { Show(text, false); }
@@ -26,7 +31,7 @@ class BatchMessages : public TUserMessages {
  private:
   static void Show(const std::string& text, bool error) {
     std::fprintf(stderr, "%s\n", text.c_str());
-    ShowMessageBox(text, error);
+    if (DisplayConfigured() && !::isatty(STDERR_FILENO)) ShowMessageBox(text, error);
   }
 };
 
@@ -40,6 +45,8 @@ int RunBatch(const std::string& glyPath) {
     // No screen is asked for in a batch run: 96 pixels per inch.
     SettingsModel model(DefaultScreenPpi);
     LoadSettings(model, glyPath, GetSpecialFolder(kFolderDocuments));
+    // With no display at all, no viewer can show anything (View is on by default).
+    if (!DisplayConfigured()) model.SetViewAfterSave(false);
     WriteSvg(BatchOutputPath(glyPath), model.Values(), DefaultScreenPpi, messages);
     return ExitOk;
   } catch (const std::bad_alloc&) {

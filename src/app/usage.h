@@ -3,7 +3,11 @@
 
 namespace glyphor {
 
+// The classic form: no argument (the window) or one settings file.
 inline constexpr const char* kUsageLine = "使い方: glyphor [FILE.gly]";
+// The option form, after a usage error.
+inline constexpr const char* kOptionUsageLine =
+    "使い方: glyphor [オプション] [FILE.gly ...]  (詳しくは glyphor --help)";
 
 // Exit statuses of a batch run.
 inline constexpr int ExitOk = 0;

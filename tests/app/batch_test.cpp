@@ -1,6 +1,7 @@
 #include "app/batch.h"
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -67,8 +68,9 @@ TEST_F(BatchRun, AMissingFileConvertsTheDefaults) {
   const std::string svg = ReadFile(home / "absent.svg");
   // "GLYPHOR" in the default face at 100 points, red on a 0.5 mm black outline.
   EXPECT_NE(svg.find("fill:#FF0000; stroke:#000000; stroke-width:0.5000; stroke-linejoin:miter"), std::string::npos);
-  // The default settings open the SVG in its viewer; none is installed here.
-  EXPECT_EQ(r.err, "SVGのビューワーが見つかりませんでした。\n");
+  // The default settings ask for the viewer, but with no display none is
+  // looked for, so there is nothing to say.
+  EXPECT_EQ(r.err, "");
 }
 
 TEST_F(BatchRun, ArgumentsThatAreNoSettingsFile) {
@@ -117,12 +119,11 @@ TEST_F(BatchRun, FailuresEndWithTheirMessageAndStatusOne) {
   EXPECT_EQ(r.exitCode, 0) << r.err;
 }
 
-TEST_F(BatchRun, OpensTheWrittenSvgInTheDefaultViewer) {
-  // A viewer that records what it was asked to open.
+TEST_F(BatchRun, OpensTheWrittenSvgInTheDefaultViewerWhenADisplayExists) {
+  // A viewer that records each document it was asked to open.
   const std::string marker = home / "opened";
   const std::string viewer = home / "my viewer.sh";
-  WriteFile(viewer,
-            "#!/bin/sh\nprintf '%s' \"$1\" > '" + marker + ".tmp' && mv '" + marker + ".tmp' '" + marker + "'\n");
+  WriteFile(viewer, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + marker + "'\n");
   ::chmod(viewer.c_str(), 0755);
   ::mkdir((home / ".local").c_str(), 0755);
   ::mkdir((home / ".local/share").c_str(), 0755);
@@ -132,12 +133,68 @@ TEST_F(BatchRun, OpensTheWrittenSvgInTheDefaultViewer) {
   ::mkdir((home / ".config").c_str(), 0755);
   WriteFile(home / ".config/mimeapps.list", "[Default Applications]\nimage/svg+xml=test-viewer.desktop\n");
 
+  // With no display at all, no viewer is started; with one, it is.
+  const std::string headless = Gly("headless.gly", "[Font]\r\nFontName=DejaVu Sans\r\nFontText=A\r\n");
   const std::string gly = Gly("with view.gly", "[Font]\r\nFontName=DejaVu Sans\r\nFontText=A\r\n[SVG]\r\nView=1\r\n");
-  const RunResult r = RunGlyphor({gly}, Env());
+  RunResult r = RunGlyphor({headless}, Env());
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  std::vector<std::string> env = Env();
+  env.push_back("DISPLAY=:97");
+  r = RunGlyphor({gly}, env);
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.err, "");
   for (int i = 0; i < 100 && !FileExists(marker); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_EQ(ReadFile(marker), home / "with view.svg");
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(ReadFile(marker), home / "with view.svg" + "\n");
+
+  // The option form opens one only when asked.
+  EXPECT_EQ(RunGlyphor({"-q", gly}, env).exitCode, 0);
+  r = RunGlyphor({"--view", "-o", home / "asked.svg", gly}, env);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  for (int i = 0; i < 100 && ReadFile(marker).find("asked") == std::string::npos; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(ReadFile(marker), home / "with view.svg" + "\n" + home / "asked.svg" + "\n");
+}
+
+// A message box waits for a click. The classic form shows one only where a
+// display exists and standard error is no terminal (a double-click in a file
+// manager); the option form never does. The window module, which holds the
+// toolkit, is loaded only for a box.
+TEST_F(BatchRun, MessageBoxesOnlyWhereNobodyReadsStandardError) {
+  const std::string bad = Gly("bad.gly", Settings("A", "FontColor=red\r\n"));
+  TempDir trace;
+  // A display that is configured but where no server answers.
+  int display = 150;
+  while (FileExists("/tmp/.X11-unix/X" + std::to_string(display))) ++display;
+  std::vector<std::string> env = Env();
+  env.insert(env.end(), {"DISPLAY=:" + std::to_string(display), "LD_DEBUG=files", "LD_DEBUG_OUTPUT=" + trace / "ld"});
+  auto loadedModule = [&] {
+    std::string all;
+    for (const std::string& f : ListDir(trace.path())) all += ReadFile(trace / f);
+    std::filesystem::remove_all(trace.path());
+    std::filesystem::create_directory(trace.path());
+    return all.find("libglyphor_window.so") != std::string::npos;
+  };
+
+  RunOptions terminal;
+  terminal.stderrTerminal = true;
+  RunResult r = RunGlyphor({bad}, env, terminal);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "'red' は整数ではありません\n");
+  EXPECT_FALSE(loadedModule());
+
+  r = RunGlyphor({"-q", bad}, env);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "glyphor: " + bad + ": [Font] FontColor: 'red' は整数ではありません\n");
+  EXPECT_FALSE(loadedModule());
+
+  // From a file manager the box is tried (no server answers, so none shows).
+  r = RunGlyphor({bad}, env);
+  EXPECT_EQ(r.exitCode, 1);
+  if (FileExists(std::filesystem::path(GLYPHOR_BINARY).parent_path() / "libglyphor_window.so")) {
+    EXPECT_TRUE(loadedModule());
+  }
 }
 
 TEST_F(BatchRun, RemembersFaceMatchesOnlyWhileFontconfigIsUnchanged) {

@@ -14,7 +14,8 @@ root="$work/dest/opt/glyphor"
 for f in bin/glyphor share/glyphor/glyphor-fonts.conf share/applications/io.github.glyphor.Glyphor.desktop \
          share/icons/hicolor/scalable/apps/io.github.glyphor.Glyphor.svg share/mime/packages/io.github.glyphor.Glyphor.xml \
          share/man/man1/glyphor.1 share/metainfo/io.github.glyphor.Glyphor.metainfo.xml \
-         share/doc/glyphor/README.md share/doc/glyphor/LICENSE share/doc/glyphor/sample.gly; do
+         share/doc/glyphor/README.md share/doc/glyphor/LICENSE share/doc/glyphor/sample.gly \
+         share/bash-completion/completions/glyphor; do
   [ -f "$root/$f" ] || fail "$f is not installed"
 done
 if grep -q '^GLYPHOR_GUI:BOOL=ON' "$BUILD/CMakeCache.txt" && [ -f "$BUILD/libglyphor_window.so" ]; then
@@ -75,6 +76,9 @@ for face in "MS PGothic" IPAPGothic; do
     fail "the installed program failed on $face"
 done
 cmp -s "$work/home/MS PGothic.svg" "$work/home/IPAPGothic.svg" || fail "the aliases were not found"
+# The installed example converts, through the option form, to standard output.
+env -i PATH=/usr/bin:/bin HOME="$work/home" GLYPHOR_NO_FACE_CACHE=1 "$root/bin/glyphor" -q -o - \
+  "$root/share/doc/glyphor/sample.gly" | tail -c 8 | grep -q '</svg>' || fail "the installed example did not convert"
 # The installed program finds its window module beside it: open the window
 # offscreen, let it show its pages and close (saving its settings in HOME).
 if ls "$root"/lib*/glyphor/libglyphor_window.so >/dev/null 2>&1; then

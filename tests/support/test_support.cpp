@@ -12,6 +12,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -79,13 +80,32 @@ int WaitOrKill(pid_t pid, int timeoutSeconds, bool& timedOut) {
 }  // namespace
 
 RunResult RunGlyphor(const std::vector<std::string>& args, const std::vector<std::string>& env, int timeoutSeconds) {
+  RunOptions options;
+  options.timeoutSeconds = timeoutSeconds;
+  return RunGlyphor(args, env, options);
+}
+
+RunResult RunGlyphor(const std::vector<std::string>& args, const std::vector<std::string>& env,
+                     const RunOptions& options) {
   TempDir io;
-  const std::string outPath = io / "out", errPath = io / "err";
+  const std::string inPath = io / "in", outPath = io / "out", errPath = io / "err";
+  WriteFile(inPath, options.input);
   posix_spawn_file_actions_t fa;
   posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&fa, 0, options.input.empty() ? "/dev/null" : inPath.c_str(), O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&fa, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&fa, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  // A terminal: the pseudo-terminal's other side is read while the program runs.
+  int terminal = -1;
+  if (options.stderrTerminal) {
+    terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (terminal < 0 || ::grantpt(terminal) != 0 || ::unlockpt(terminal) != 0)
+      throw std::runtime_error("no pseudo-terminal");
+    ::fcntl(terminal, F_SETFL, O_NONBLOCK);
+    posix_spawn_file_actions_addopen(&fa, 2, ::ptsname(terminal), O_RDWR | O_NOCTTY, 0);
+  } else {
+    posix_spawn_file_actions_addopen(&fa, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  }
+  if (!options.workDir.empty()) posix_spawn_file_actions_addchdir_np(&fa, options.workDir.c_str());
 
   std::vector<std::string> argStore{GLYPHOR_BINARY};
   argStore.insert(argStore.end(), args.begin(), args.end());
@@ -105,14 +125,38 @@ RunResult RunGlyphor(const std::vector<std::string>& args, const std::vector<std
   RunResult r;
   if (posix_spawn(&pid, GLYPHOR_BINARY, &fa, nullptr, argv.data(), envp.data()) != 0) {
     posix_spawn_file_actions_destroy(&fa);
+    if (terminal >= 0) ::close(terminal);
     throw std::runtime_error("cannot start " GLYPHOR_BINARY);
   }
   posix_spawn_file_actions_destroy(&fa);
-  const int status = WaitOrKill(pid, timeoutSeconds, r.timedOut);
+  int status = 0;
+  if (terminal < 0) {
+    status = WaitOrKill(pid, options.timeoutSeconds, r.timedOut);
+  } else {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeoutSeconds);
+    auto drain = [&] {
+      char buf[4096];
+      for (ssize_t n; (n = ::read(terminal, buf, sizeof buf)) > 0;) r.err.append(buf, static_cast<size_t>(n));
+    };
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+      drain();
+      if (std::chrono::steady_clock::now() >= deadline) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        r.timedOut = true;
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    drain();
+    ::close(terminal);
+    // The terminal turns each line end into CR LF.
+    for (size_t at; (at = r.err.find("\r\n")) != std::string::npos;) r.err.erase(at, 1);
+  }
   if (WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) r.signal = WTERMSIG(status);
   r.out = ReadFile(outPath);
-  r.err = ReadFile(errPath);
+  if (terminal < 0) r.err = ReadFile(errPath);
   return r;
 }
 

@@ -40,4 +40,14 @@ struct RunResult {
 RunResult RunGlyphor(const std::vector<std::string>& args, const std::vector<std::string>& env = {},
                      int timeoutSeconds = 60);
 
+// How else the program is started.
+struct RunOptions {
+  std::string input;            // the bytes standard input holds (a file)
+  std::string workDir;          // the current folder; the test's own when empty
+  bool stderrTerminal = false;  // standard error is a pseudo-terminal; `err` is what it showed
+  int timeoutSeconds = 60;
+};
+RunResult RunGlyphor(const std::vector<std::string>& args, const std::vector<std::string>& env,
+                     const RunOptions& options);
+
 }  // namespace glyphor::test

@@ -11,19 +11,22 @@ namespace glyphor {
 
 bool IsWmfFileName(const std::string& path) { return LowerExtension(path) == ".wmf"; }
 
+std::vector<uint8_t> MetafileFileBytes(const MetafilePicture& picture, bool wmf) {
+  return wmf ? ConvertToPlaceableWmf(picture) : picture.Bytes;
+}
+
+EFileError MetafileWriteError(const std::string& path, WriteResult result) {
+  if (result == WriteResult::WriteFailed) return EFileError("ストリームへの書き込みエラー");
+  return EFileError(FormatMessage("ファイル %s を作成できません", {path}));
+}
+
 void SaveMetafileFile(const std::string& path, const MetafilePicture& picture) {
   // The conversion comes first, so that a picture that cannot be converted
   // leaves no file behind.
-  const bool wmf = IsWmfFileName(path);
-  std::vector<uint8_t> converted;
-  if (wmf) converted = ConvertToPlaceableWmf(picture);
-  const std::vector<uint8_t>& bytes = wmf ? converted : picture.Bytes;
+  const std::vector<uint8_t> bytes = MetafileFileBytes(picture, IsWmfFileName(path));
   const std::string_view view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  switch (WriteFileAtomically(path, view)) {
-    case WriteResult::Ok: return;
-    case WriteResult::CannotCreate: throw EFileError(FormatMessage("ファイル %s を作成できません", {path}));
-    case WriteResult::WriteFailed: throw EFileError("ストリームへの書き込みエラー");
-  }
+  const WriteResult result = WriteFileAtomically(path, view);
+  if (result != WriteResult::Ok) throw MetafileWriteError(path, result);
 }
 
 }  // namespace glyphor

@@ -2,9 +2,13 @@
 // placeable Windows metafile, any other name the EMF bytes as recorded.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/output/metafile_picture.h"
+#include "core/platform/atomic_file.h"
+#include "core/platform/errors.h"
 
 namespace glyphor {
 
@@ -13,6 +17,15 @@ namespace glyphor {
 // created, EFileError "ストリームへの書き込みエラー" when writing fails, and
 // EOutOfResources when the WMF conversion fails.
 void SaveMetafileFile(const std::string& path, const MetafilePicture& picture);
+
+// The bytes a metafile file holds: the placeable WMF when `wmf`, else the EMF
+// as recorded. Throws EOutOfResources when the WMF conversion fails.
+std::vector<uint8_t> MetafileFileBytes(const MetafilePicture& picture, bool wmf);
+
+// The error of a metafile that could not be written to `path`: EFileError
+// "ファイル %s を作成できません" when the file cannot be created,
+// "ストリームへの書き込みエラー" when writing it fails.
+EFileError MetafileWriteError(const std::string& path, WriteResult result);
 
 // True when the name's extension, in lower case, is ".wmf".
 bool IsWmfFileName(const std::string& path);

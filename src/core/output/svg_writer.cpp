@@ -192,13 +192,19 @@ std::string SvgDocument(const TPath& path, int32_t width, int32_t height, const 
   return doc;
 }
 
-void WriteSvg(const std::string& fileName, const ConversionSettings& s, int screenPpi, TUserMessages& messages) {
+std::string SvgDocumentFor(const ConversionSettings& s, int screenPpi) {
   TPath path;
   int32_t width = 0, height = 0;
   CaptureTextPath(s.Text, s.Font, s.Resolution, screenPpi, path, width, height);
-  const std::string doc = SvgDocument(path, width, height, s);
-  if (WriteFileAtomically(fileName, doc) != WriteResult::Ok)
-    throw EFileError(FormatMessage("ファイル %s を作成できません", {fileName}));
+  return SvgDocument(path, width, height, s);
+}
+
+EFileError SvgWriteError(const std::string& fileName) {
+  return EFileError(FormatMessage("ファイル %s を作成できません", {fileName}));
+}
+
+void WriteSvg(const std::string& fileName, const ConversionSettings& s, int screenPpi, TUserMessages& messages) {
+  if (WriteFileAtomically(fileName, SvgDocumentFor(s, screenPpi)) != WriteResult::Ok) throw SvgWriteError(fileName);
   if (!s.ViewAfterSave) return;
   char full[PATH_MAX];
   LaunchViewer(::realpath(fileName.c_str(), full) ? std::string(full) : fileName, messages);

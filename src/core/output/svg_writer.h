@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/outline/path_record.h"
+#include "core/platform/errors.h"
 #include "core/platform/user_messages.h"
 #include "core/settings/settings_model.h"
 
@@ -20,6 +21,13 @@ std::string ColorToHtml(uint32_t color);
 
 // The document for an already captured path (`width`, `height` in path units).
 std::string SvgDocument(const TPath& path, int32_t width, int32_t height, const ConversionSettings& s);
+
+// Captures the text of `s` afresh and returns its document.
+std::string SvgDocumentFor(const ConversionSettings& s, int screenPpi);
+
+// The error of a document that could not be written to `fileName`, whatever
+// failed: EFileError "ファイル %s を作成できません".
+EFileError SvgWriteError(const std::string& fileName);
 
 // Captures the text of `s`, writes the document to `fileName` (whole or not at
 // all) and, when s.ViewAfterSave is on, opens it in the SVG viewer. Throws

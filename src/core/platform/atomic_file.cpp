@@ -1,14 +1,18 @@
 #include "core/platform/atomic_file.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <iterator>
 #include <mutex>
-#include <vector>
+#include <set>
+#include <thread>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -84,8 +88,14 @@ bool WriteTarget(const std::string& path, std::string& target) {
 
 // Our temporary files that an interrupted run left: regular files of ours
 // with the prefix, untouched for a day (a write in progress keeps its file's
-// time fresh).
+// time fresh). Each folder is looked at once a run.
 void RemoveStaleTemporaries(const std::string& folder) {
+  static std::mutex mutex;
+  static std::set<std::string> done;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!done.insert(folder).second) return;
+  }
   DIR* dir = ::opendir(folder.c_str());
   if (!dir) return;
   const time_t now = ::time(nullptr);
@@ -100,81 +110,111 @@ void RemoveStaleTemporaries(const std::string& folder) {
   ::closedir(dir);
 }
 
-// The temporary file being written, for the signal handlers: they may only
-// make async-signal-safe calls, so the name waits in a fixed buffer.
+// The temporary files being written, for the signal handlers: they may only
+// make async-signal-safe calls, so the names wait in fixed slots, set and
+// cleared with the signals held back. A group of files shares the slots; a
+// file beyond them goes unprotected and is removed as stale a day later.
 constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
-char g_temporary[PATH_MAX];
-volatile sig_atomic_t g_temporaryActive = 0;
+constexpr size_t kMaxTemporaries = 128;
+char* volatile g_temporaries[kMaxTemporaries];
 struct sigaction g_previous[std::size(kCleanupSignals)];
 bool g_replaced[std::size(kCleanupSignals)];
+size_t g_registered = 0;  // guarded by RegistryMutex()
 
-// Removes the temporary file, puts the previous action back and sends the
+std::mutex& RegistryMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+// Removes the temporary files, puts the previous actions back and sends the
 // signal again: it arrives once the handler returns, so the process ends as
 // it would have without us (or a handler of its own runs).
-extern "C" void RemoveTemporaryOnSignal(int signal) {
+extern "C" void RemoveTemporariesOnSignal(int signal) {
   const int saved = errno;
-  if (g_temporaryActive) ::unlink(g_temporary);
-  g_temporaryActive = 0;
+  for (char* volatile& slot : g_temporaries)
+    if (char* name = slot) ::unlink(name);
   for (size_t i = 0; i < std::size(kCleanupSignals); ++i)
-    if (kCleanupSignals[i] == signal) ::sigaction(signal, &g_previous[i], nullptr);
+    if (g_replaced[i]) ::sigaction(kCleanupSignals[i], &g_previous[i], nullptr);
   ::raise(signal);
   errno = saved;
 }
 
-// Removes the temporary file being written when one of kCleanupSignals
-// ends the process. One write at a time: there is one buffer.
-class TTemporaryGuard {
- public:
-  TTemporaryGuard() : lock_(Mutex()) {
-    struct sigaction action {};
-    action.sa_handler = RemoveTemporaryOnSignal;
-    sigemptyset(&action.sa_mask);
-    for (const int s : kCleanupSignals) sigaddset(&action.sa_mask, s);
-    for (size_t i = 0; i < std::size(kCleanupSignals); ++i) {
-      g_replaced[i] = false;
-      if (::sigaction(kCleanupSignals[i], nullptr, &g_previous[i]) != 0) continue;
-      // An ignored signal (nohup) stays ignored.
-      if (!(g_previous[i].sa_flags & SA_SIGINFO) && g_previous[i].sa_handler == SIG_IGN) continue;
-      g_replaced[i] = ::sigaction(kCleanupSignals[i], &action, nullptr) == 0;
-    }
+void InstallHandlers() {
+  struct sigaction action {};
+  action.sa_handler = RemoveTemporariesOnSignal;
+  sigemptyset(&action.sa_mask);
+  for (const int s : kCleanupSignals) sigaddset(&action.sa_mask, s);
+  for (size_t i = 0; i < std::size(kCleanupSignals); ++i) {
+    g_replaced[i] = false;
+    if (::sigaction(kCleanupSignals[i], nullptr, &g_previous[i]) != 0) continue;
+    // An ignored signal (nohup) stays ignored.
+    if (!(g_previous[i].sa_flags & SA_SIGINFO) && g_previous[i].sa_handler == SIG_IGN) continue;
+    g_replaced[i] = ::sigaction(kCleanupSignals[i], &action, nullptr) == 0;
   }
-  ~TTemporaryGuard() {
-    g_temporaryActive = 0;
-    for (size_t i = 0; i < std::size(kCleanupSignals); ++i) {
-      struct sigaction current {};
-      // A handler that already ran has put the previous action back.
-      if (g_replaced[i] && ::sigaction(kCleanupSignals[i], nullptr, &current) == 0 &&
-          current.sa_handler == RemoveTemporaryOnSignal)
-        ::sigaction(kCleanupSignals[i], &g_previous[i], nullptr);
-    }
-  }
-  TTemporaryGuard(const TTemporaryGuard&) = delete;
-  TTemporaryGuard& operator=(const TTemporaryGuard&) = delete;
+}
 
-  // mkstemp with the signals held back until the name is known to the handler.
-  int MakeTemporary(std::vector<char>& pattern) {
-    sigset_t block, previous;
+void RemoveHandlers() {
+  for (size_t i = 0; i < std::size(kCleanupSignals); ++i) {
+    struct sigaction current {};
+    // A handler that already ran has put the previous action back.
+    if (g_replaced[i] && ::sigaction(kCleanupSignals[i], nullptr, &current) == 0 &&
+        current.sa_handler == RemoveTemporariesOnSignal)
+      ::sigaction(kCleanupSignals[i], &g_previous[i], nullptr);
+    g_replaced[i] = false;
+  }
+}
+
+// Holds kCleanupSignals back in this thread while it lives.
+class SignalsHeld {
+ public:
+  SignalsHeld() {
+    sigset_t block;
     sigemptyset(&block);
     for (const int s : kCleanupSignals) sigaddset(&block, s);
-    ::pthread_sigmask(SIG_BLOCK, &block, &previous);
-    const int fd = ::mkstemp(pattern.data());
-    const int err = errno;
-    if (fd >= 0 && pattern.size() <= sizeof g_temporary) {
-      std::memcpy(g_temporary, pattern.data(), pattern.size());
-      g_temporaryActive = 1;
-    }
-    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    errno = err;
-    return fd;
+    ::pthread_sigmask(SIG_BLOCK, &block, &previous_);
   }
+  ~SignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+  SignalsHeld(const SignalsHeld&) = delete;
+  SignalsHeld& operator=(const SignalsHeld&) = delete;
 
  private:
-  static std::mutex& Mutex() {
-    static std::mutex mutex;
-    return mutex;
-  }
-  std::lock_guard<std::mutex> lock_;
+  sigset_t previous_;
 };
+
+// mkstemp, with the new file's name given to the handlers before a signal
+// can arrive. Sets `slot` to the name's slot, or -1 when none was free.
+int MakeTemporary(std::vector<char>& pattern, int& slot) {
+  std::lock_guard<std::mutex> lock(RegistryMutex());
+  SignalsHeld held;
+  slot = -1;
+  const int fd = ::mkstemp(pattern.data());
+  if (fd < 0) return fd;
+  const int err = errno;
+  for (size_t i = 0; i < kMaxTemporaries; ++i) {
+    if (g_temporaries[i]) continue;
+    g_temporaries[i] = ::strdup(pattern.data());
+    if (!g_temporaries[i]) break;
+    if (g_registered++ == 0) InstallHandlers();
+    slot = static_cast<int>(i);
+    break;
+  }
+  errno = err;
+  return fd;
+}
+
+// The temporary file of `slot` is gone or renamed: the handlers forget it.
+void ForgetTemporary(int slot) {
+  if (slot < 0) return;
+  std::lock_guard<std::mutex> lock(RegistryMutex());
+  char* name;
+  {
+    SignalsHeld held;
+    name = g_temporaries[slot];
+    g_temporaries[slot] = nullptr;
+    if (--g_registered == 0) RemoveHandlers();
+  }
+  std::free(name);
+}
 
 // The fallback for a folder we may not write in: the target itself is
 // overwritten. Space is reserved first where the file system can, so that a
@@ -199,7 +239,21 @@ WriteResult WriteInPlace(const std::string& path, std::string_view bytes) {
 
 }  // namespace
 
-WriteResult WriteFileAtomically(const std::string& linkOrPath, std::string_view bytes, mode_t mode) {
+struct AtomicFileGroup::Staged {
+  std::string tmp, target;
+  int fd = -1;    // -1: written in place already
+  int slot = -1;
+};
+
+namespace {
+
+// Everything up to the bytes lying in a temporary file beside the target.
+// When no temporary file can be made there but the target may be written,
+// the bytes go straight into it: `inPlace` is set and the result is final.
+// On failure nothing is left behind.
+WriteResult Stage(const std::string& linkOrPath, std::string_view bytes, mode_t mode, AtomicFileGroup::Staged& out,
+                  bool& inPlace) {
+  inPlace = false;
   std::string path;
   if (!WriteTarget(linkOrPath, path)) return WriteResult::CannotCreate;
   // A target that is a folder, or whose folder is missing, cannot be created.
@@ -211,16 +265,18 @@ WriteResult WriteFileAtomically(const std::string& linkOrPath, std::string_view 
 
   const std::string folder = FolderOf(path);
   RemoveStaleTemporaries(folder);
-  std::string pattern = Join(folder, std::string(kTemporaryPrefix) + "XXXXXX");
+  const std::string pattern = Join(folder, std::string(kTemporaryPrefix) + "XXXXXX");
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
-  TTemporaryGuard guard;
-  const int fd = guard.MakeTemporary(name);
-  if (fd < 0) {
+  out.fd = MakeTemporary(name, out.slot);
+  if (out.fd < 0) {
     const bool folderClosed = errno == EACCES || errno == EPERM;
-    return exists && folderClosed ? WriteInPlace(path, bytes) : WriteResult::CannotCreate;
+    if (!exists || !folderClosed) return WriteResult::CannotCreate;
+    inPlace = true;
+    return WriteInPlace(path, bytes);
   }
-  const std::string tmp(name.data());
+  out.tmp = name.data();
+  out.target = path;
 
   // mkstemp makes the file 0600; give it the target's permissions (or the
   // usual ones, less the umask) so the rename does not change them.
@@ -232,13 +288,98 @@ WriteResult WriteFileAtomically(const std::string& linkOrPath, std::string_view 
     ::umask(mask);
     perms &= ~mask;
   }
-  ::fchmod(fd, perms);
+  ::fchmod(out.fd, perms);
 
-  bool ok = WriteAll(fd, bytes) && FileSystemSeam().fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  if (ok && FileSystemSeam().rename(tmp.c_str(), path.c_str()) == 0) return WriteResult::Ok;
-  ::unlink(tmp.c_str());
+  if (WriteAll(out.fd, bytes)) return WriteResult::Ok;
+  ::close(out.fd);
+  ::unlink(out.tmp.c_str());
+  ForgetTemporary(out.slot);
   return WriteResult::WriteFailed;
+}
+
+// Closes a staged file and renames it over its target when it was synced;
+// removes it otherwise.
+WriteResult Finish(const AtomicFileGroup::Staged& s, bool synced) {
+  const bool ok = (::close(s.fd) == 0) && synced;
+  WriteResult result = WriteResult::Ok;
+  if (!ok || FileSystemSeam().rename(s.tmp.c_str(), s.target.c_str()) != 0) {
+    ::unlink(s.tmp.c_str());
+    result = WriteResult::WriteFailed;
+  }
+  ForgetTemporary(s.slot);
+  return result;
+}
+
+// Runs work(i) for i in [0, count) on up to 16 threads. For calls that wait
+// on the disk, whose waits then overlap.
+void InParallel(size_t count, const std::function<void(size_t)>& work) {
+  std::atomic<size_t> next{0};
+  auto run = [&] {
+    for (size_t i; (i = next++) < count;) work(i);
+  };
+  std::vector<std::thread> workers;
+  for (size_t t = 1; t < std::min<size_t>(count, 16); ++t) workers.emplace_back(run);
+  run();
+  for (std::thread& w : workers) w.join();
+}
+
+}  // namespace
+
+WriteResult WriteFileAtomically(const std::string& linkOrPath, std::string_view bytes, mode_t mode) {
+  AtomicFileGroup::Staged staged;
+  bool inPlace = false;
+  const WriteResult result = Stage(linkOrPath, bytes, mode, staged, inPlace);
+  if (result != WriteResult::Ok || inPlace) return result;
+  return Finish(staged, FileSystemSeam().fsync(staged.fd) == 0);
+}
+
+AtomicFileGroup::AtomicFileGroup() = default;
+
+AtomicFileGroup::~AtomicFileGroup() {
+  for (const Staged& p : pending_) {
+    if (p.fd < 0) continue;
+    ::close(p.fd);
+    ::unlink(p.tmp.c_str());
+    ForgetTemporary(p.slot);
+  }
+}
+
+size_t AtomicFileGroup::Waiting() const { return pending_.size(); }
+
+WriteResult AtomicFileGroup::Add(const std::string& path, std::string_view bytes, mode_t mode) {
+  Staged s;
+  bool inPlace = false;
+  const WriteResult result = Stage(path, bytes, mode, s, inPlace);
+  // A file written in place is done, but keeps its turn among the results.
+  if (result == WriteResult::Ok) pending_.push_back(inPlace ? Staged{} : std::move(s));
+  return result;
+}
+
+std::vector<WriteResult> AtomicFileGroup::Commit() {
+  // Syncs issued together share the file system's journal commits; one after
+  // another, each waits for its own.
+  std::vector<char> synced(pending_.size(), 0);
+  InParallel(pending_.size(), [&](size_t i) {
+    synced[i] = pending_[i].fd < 0 || FileSystemSeam().fsync(pending_[i].fd) == 0;
+  });
+
+  // Freeing a replaced file's blocks takes a while on some file systems
+  // (ext4 with discard): each replaced file is held by a path descriptor
+  // across its rename and let go with the others at the end.
+  std::vector<WriteResult> results;
+  std::vector<int> replaced;
+  for (const Staged& p : pending_) {
+    if (p.fd < 0) {
+      results.push_back(WriteResult::Ok);
+      continue;
+    }
+    const int old = ::open(p.target.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (old >= 0) replaced.push_back(old);
+    results.push_back(Finish(p, synced[&p - pending_.data()]));
+  }
+  InParallel(replaced.size(), [&](size_t i) { ::close(replaced[i]); });
+  pending_.clear();
+  return results;
 }
 
 }  // namespace glyphor

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <sys/types.h>
 
@@ -30,6 +31,34 @@ WriteResult WriteFileAtomically(const std::string& path, std::string_view bytes,
 
 // The prefix of the temporary files' names.
 inline constexpr char kTemporaryPrefix[] = ".glyphor-tmp-";
+
+// Several files written as WriteFileAtomically writes one, but synced
+// together: a script converting many texts should not wait for the disk once
+// a file. Each file is still synced before it replaces its target, and one
+// that fails leaves its target as it was while the others go ahead.
+class AtomicFileGroup {
+ public:
+  AtomicFileGroup();
+  // Removes the temporary files of a group that was never committed.
+  ~AtomicFileGroup();
+  AtomicFileGroup(const AtomicFileGroup&) = delete;
+  AtomicFileGroup& operator=(const AtomicFileGroup&) = delete;
+
+  // Writes the bytes to a temporary file beside `path`. Ok: the file waits
+  // for Commit (or was written in place, where no temporary file can be
+  // made: its result is then Ok in Commit's list); otherwise the result
+  // WriteFileAtomically would give, and nothing waits.
+  WriteResult Add(const std::string& path, std::string_view bytes, mode_t mode = 0666);
+  size_t Waiting() const;
+  // Syncs every waiting file, then renames each over its target. The result
+  // of each, in the order added; the group is empty afterwards.
+  std::vector<WriteResult> Commit();
+
+  struct Staged;  // a file written beside its target, not yet synced
+
+ private:
+  std::vector<Staged> pending_;
+};
 
 // The system calls the writer uses, replaceable so tests can make them fail
 // part-way. Each returns what the libc call of the same name returns.

@@ -79,4 +79,19 @@ uint32_t TextToColor(const std::string& text) {
   throw EConvertError(FormatMessage("'%s' は整数ではありません", {text}));
 }
 
+std::optional<uint32_t> HtmlTextToColor(std::string_view text) {
+  if (text.size() != 7 || text[0] != '#') return std::nullopt;
+  uint32_t rgb = 0;
+  for (char c : text.substr(1)) {
+    const int digit = c >= '0' && c <= '9'   ? c - '0'
+                      : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                      : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                             : -1;
+    if (digit < 0) return std::nullopt;
+    rgb = rgb << 4 | static_cast<uint32_t>(digit);
+  }
+  // "#RRGGBB" reads red first; the program's colour has red in the low byte.
+  return (rgb >> 16 & 0xFF) | (rgb & 0xFF00) | (rgb & 0xFF) << 16;
+}
+
 }  // namespace glyphor

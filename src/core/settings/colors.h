@@ -5,7 +5,9 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace glyphor {
 
@@ -24,5 +26,9 @@ std::string ColorToText(uint32_t color);
 // The value of a table name (ASCII case ignored), else the text read as an
 // integer. Throws EConvertError "'<text>' は整数ではありません" otherwise.
 uint32_t TextToColor(const std::string& text);
+
+// The colour of an HTML colour text "#RRGGBB" (hex digits of either case),
+// red in the low byte; nullopt for any other text.
+std::optional<uint32_t> HtmlTextToColor(std::string_view text);
 
 }  // namespace glyphor

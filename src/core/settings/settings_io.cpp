@@ -5,6 +5,7 @@
 #include "core/platform/errors.h"
 #include "core/settings/colors.h"
 #include "core/settings/ini_file.h"
+#include "core/text/ascii_case.h"
 #include "core/text/int_text.h"
 
 namespace glyphor {
@@ -52,19 +53,34 @@ int LoadedLineJoin(int32_t value) { return std::clamp(value, 0, 2); }
 // The up-down control holds its position as a 16-bit signed number.
 int LoadedMiterLimit(int32_t value) { return static_cast<int16_t>(value & 0xFFFF); }
 
-// One key of the file as seen by a load: its typed reads with a default.
+// One key as a load sees it: read from a settings file, or one value given
+// whole on the command line. A given value has no length limit, and one that
+// is no integer for an integer or flag key is an error rather than the
+// default: a typed option must not be dropped without a word.
 class KeyReader {
  public:
-  KeyReader(const TIniFile& ini, const char* section, const char* key) : ini_(ini), section_(section), key_(key) {}
-  std::string Text(const std::string& def) const { return ini_.ReadString(section_, key_, def); }
-  int32_t Integer(int32_t def) const { return ini_.ReadInteger(section_, key_, def); }
-  bool Flag(bool def) const { return ini_.ReadBool(section_, key_, def); }
-  uint32_t Colour(uint32_t def) const { return TextToColor(Text(ColorToText(def))); }
+  KeyReader(const TIniFile& ini, const char* section, const char* key) : ini_(&ini), section_(section), key_(key) {}
+  explicit KeyReader(const std::string& given) : given_(&given) {}
+  std::string Text(const std::string& def) const { return given_ ? *given_ : ini_->ReadString(section_, key_, def); }
+  int32_t Integer(int32_t def) const {
+    if (!given_) return ini_->ReadInteger(section_, key_, def);
+    if (const auto value = TextToInt(*given_)) return *value;
+    throw EConvertError(FormatMessage("'%s' は整数ではありません", {*given_}));
+  }
+  bool Flag(bool def) const { return given_ ? Integer(0) != 0 : ini_->ReadBool(section_, key_, def); }
+  uint32_t Colour(uint32_t def) const {
+    if (given_) {
+      if (const auto html = HtmlTextToColor(*given_)) return *html;
+      return TextToColor(*given_);
+    }
+    return TextToColor(Text(ColorToText(def)));
+  }
 
  private:
-  const TIniFile& ini_;
-  const char* section_;
-  const char* key_;
+  const TIniFile* ini_ = nullptr;
+  const std::string* given_ = nullptr;
+  const char* section_ = nullptr;
+  const char* key_ = nullptr;
 };
 
 std::string FlagText(bool on) { return on ? "1" : "0"; }
@@ -164,12 +180,41 @@ const KeyRule kKeys[] = {
 
 }  // namespace
 
+ESettingValueError::ESettingValueError(const std::string& message, std::string section, std::string key)
+    : EConvertError(message), section_(std::move(section)), key_(std::move(key)) {}
+
 void LoadSettings(SettingsModel& m, const std::string& fileName, const std::string& documentsDir) {
   const TIniFile ini(fileName);
   // A missing file means the defaults; one that exists but cannot be read
   // must not pass for an empty one.
   if (ini.Unreadable()) throw EIniFileException(FormatMessage("%s を読み込めません", {fileName}));
-  for (const KeyRule& rule : kKeys) rule.load(m, KeyReader(ini, rule.section, rule.key), documentsDir);
+  for (const KeyRule& rule : kKeys) {
+    try {
+      rule.load(m, KeyReader(ini, rule.section, rule.key), documentsDir);
+    } catch (const EConvertError& e) {
+      throw ESettingValueError(e.what(), rule.section, rule.key);
+    }
+  }
+}
+
+bool ApplySetting(SettingsModel& m, const std::string& section, const std::string& key, const std::string& value,
+                  const std::string& documentsDir) {
+  for (const KeyRule& rule : kKeys) {
+    if (!EqualsIgnoringAsciiCase(section, rule.section) || !EqualsIgnoringAsciiCase(key, rule.key)) continue;
+    try {
+      rule.load(m, KeyReader(value), documentsDir);
+    } catch (const EConvertError& e) {
+      throw ESettingValueError(e.what(), rule.section, rule.key);
+    }
+    return true;
+  }
+  return false;
+}
+
+std::vector<std::string> SettingNames() {
+  std::vector<std::string> names;
+  for (const KeyRule& rule : kKeys) names.push_back(std::string(rule.section) + "." + rule.key);
+  return names;
 }
 
 void SaveSettings(const SettingsModel& m, const std::string& fileName) {

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 
 #include "core/platform/errors.h"
+#include "core/settings/ini_file.h"
+#include "core/text/ascii_case.h"
 #include "support/test_support.h"
 
 namespace glyphor {
@@ -338,6 +340,45 @@ TEST(SettingsIo, ShiftJisBatchFileLoadsJapaneseNameAndText) {
   EXPECT_EQ(m.Values().Font.Name, "ＭＳ 明朝");
   EXPECT_EQ(m.Values().Text, "袋文字");
   EXPECT_EQ(m.Values().StrokeColor, 0x00FF0000u);
+}
+
+}  // namespace
+}  // namespace glyphor
+
+namespace glyphor {
+namespace {
+
+// --set reaches every key of the file, by the file's rules and names in any
+// case, and nothing else; a value of the wrong form is an error, not the default.
+TEST(SettingsIo, ApplySettingReachesExactlyTheFilesKeys) {
+  TempDir dir;
+  for (const std::string& name : SettingNames()) {
+    const size_t dot = name.find('.');
+    SettingsModel m;
+    ASSERT_TRUE(ApplySetting(m, LowerAscii(name.substr(0, dot)), LowerAscii(name.substr(dot + 1)), "1", kDocs)) << name;
+    SaveSettings(m, dir / "s.ini");
+    TIniFile written(dir / "s.ini");
+    const std::string expected = name == "Font.FontColor" || name == "Font.FontStrokeColor" ? "$00000001"
+                                 : name == "SVG.Resolution"                                 ? "400"
+                                                                                            : "1";
+    EXPECT_EQ(written.ReadString(name.substr(0, dot), name.substr(dot + 1), "?"), expected) << name;
+  }
+  SettingsModel m;
+  EXPECT_FALSE(ApplySetting(m, "Font", "FontSise", "1", kDocs));
+  EXPECT_FALSE(ApplySetting(m, "SVG", "FontSize", "1", kDocs));
+  try {
+    ApplySetting(m, "font", "fontsize", "12pt", kDocs);
+    ADD_FAILURE() << "no error";
+  } catch (const ESettingValueError& e) {
+    EXPECT_EQ(std::string(e.what()), "'12pt' は整数ではありません");
+    EXPECT_EQ(e.Section() + "." + e.Key(), "Font.FontSize");
+  }
+  EXPECT_THROW(ApplySetting(m, "Font", "FontTransparent", "true", kDocs), ESettingValueError);
+  ASSERT_TRUE(ApplySetting(m, "Font", "FontColor", "#0080fF", kDocs));
+  EXPECT_EQ(m.Values().Font.Color, 0x00FF8000u);
+  const std::string text(5000, 'W');
+  ASSERT_TRUE(ApplySetting(m, "Font", "FontText", text, kDocs));
+  EXPECT_EQ(m.Values().Text, text);
 }
 
 }  // namespace
