@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 #include <new>
+#include <optional>
 #include <set>
 
 #include <fcntl.h>
@@ -280,9 +281,12 @@ class Runner {
     ConversionMessages messages(plan_.verbosity, Label(c.input));
     try {
       const ConversionSettings s = SettingsFor(c, plan_, documentsDir_);
+      std::optional<FaceRecorder> faces;
+      if (plan_.verbosity == Verbosity::Verbose) faces.emplace();
       const std::string bytes = DocumentBytes(s, c.format);
-      if (plan_.verbosity == Verbosity::Verbose) {
-        for (const FaceNote& note : DescribeFaces(s)) messages.Verbose(note.warning ? "警告: " + note.text : note.text);
+      if (faces && faces->Last()) {
+        for (const FaceNote& note : DescribeFaces(*faces->Last()))
+          messages.Verbose(note.warning ? "警告: " + note.text : note.text);
       }
       if (c.output == "-") {
         WriteStandardOutput(bytes);

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "app/options.h"
+#include "core/outline/capture.h"
 #include "core/output/metafile_picture.h"
 #include "core/output/metafile_save.h"
 #include "core/output/svg_writer.h"
@@ -20,6 +21,19 @@ using namespace glyphor;
 using namespace glyphor::test;
 
 namespace {
+
+// The font file the capture draws `face` with, as the verbose report names it.
+std::string FontFile(const std::string& face) {
+  std::string file;
+  SetCaptureFacesObserver([&](const CaptureFaces& faces) { file = faces.file; });
+  TFontSpec font;
+  font.Name = face;
+  TPath path;
+  int32_t width = 0, height = 0;
+  CaptureTextPath("A", font, 400, 96, path, width, height);
+  SetCaptureFacesObserver({});
+  return file;
+}
 
 class NoMessages : public TUserMessages {
  public:
@@ -227,13 +241,23 @@ TEST_F(CommandLine, SeveralFilesWithFailuresAmongThem) {
   ::chmod((home / "out/c.svg").c_str(), 0444);
   const RunResult r = Run({"-o", "out", "a.gly", "bad.gly", "missing.gly", "c.gly", "-v"});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err,
-            "glyphor: a.gly: フォント DejaVu Sans: DejaVu Sans\n"
-            "glyphor: bad.gly: [Font] FontColor: 'red' は整数ではありません\n"
-            "glyphor: missing.gly: ファイルがありません\n"
-            "glyphor: c.gly: フォント DejaVu Sans: DejaVu Sans\n"
-            "glyphor: c.gly: ファイル out/c.svg を作成できません\n"
-            "glyphor: a.gly: out/a.svg に書き出しました\n");
+  // The faces' files depend on the machine; the rest is exact.
+  const std::string dejavu = FontFile("DejaVu Sans");
+  EXPECT_EQ(r.err, "glyphor: a.gly: フォント DejaVu Sans: DejaVu Sans (" + dejavu +
+                       ")\n"
+                       "glyphor: a.gly: 「A」: DejaVu Sans (" +
+                       dejavu +
+                       ")\n"
+                       "glyphor: bad.gly: [Font] FontColor: 'red' は整数ではありません\n"
+                       "glyphor: missing.gly: ファイルがありません\n"
+                       "glyphor: c.gly: フォント DejaVu Sans: DejaVu Sans (" +
+                       dejavu +
+                       ")\n"
+                       "glyphor: c.gly: 「C」: DejaVu Sans (" +
+                       dejavu +
+                       ")\n"
+                       "glyphor: c.gly: ファイル out/c.svg を作成できません\n"
+                       "glyphor: a.gly: out/a.svg に書き出しました\n");
   EXPECT_EQ(ReadFile(home / "out/a.svg"), ClassicSvg("a.gly", "A"));
   EXPECT_EQ(ReadFile(home / "out/bad.svg"), "earlier");
   EXPECT_EQ(ReadFile(home / "out/c.svg"), "read-only");
