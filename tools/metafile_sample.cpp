@@ -3,6 +3,7 @@
 // (check-metafile-readers.sh). Not part of the program.
 //
 //   metafile_sample <folder> [text] [font] [two-layer 0|1] [line join 0|1|2]
+//                   [size in points] [pen in 0.01 mm]
 #include <cstdio>
 #include <exception>
 #include <fstream>
@@ -17,17 +18,17 @@ using namespace glyphor;
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s folder [text] [font] [two-layer] [join]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s folder [text] [font] [two-layer] [join] [size] [pen]\n", argv[0]);
     return 2;
   }
   const std::string dir = argv[1];
   ConversionSettings s;
   s.Text = argc > 2 ? argv[2] : "Rg";
   s.Font.Name = argc > 3 ? argv[3] : "DejaVu Sans";
-  s.Font.Size = 72;
+  s.Font.Size = argc > 6 ? std::stoi(argv[6]) : 72;
   s.Font.Color = 0x0000C000;
   s.StrokeColor = 0x000000FF;
-  s.StrokeWidth = 100;
+  s.StrokeWidth = argc > 7 ? std::stoi(argv[7]) : 100;
   s.Fukuromoji = argc > 4 && std::string(argv[4]) == "1";
   s.LineJoin = argc > 5 ? std::stoi(argv[5]) : 0;
   try {

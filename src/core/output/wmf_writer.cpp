@@ -33,6 +33,10 @@ constexpr uint32_t PlaceableKey = 0x9AC6CDD7;
 // No facet of a flattened Bezier strays more than 0.1 mm from the curve.
 constexpr double FlatnessInches = 0.1 / 25.4;
 
+// At most this many logical units to a placeable unit (1/96 inch): 2496 to the
+// inch, just coarser than the EMF's 0.01 mm.
+constexpr int MaxFineness = 26;
+
 struct PointD {
   double X, Y;
 };
@@ -82,7 +86,8 @@ class WmfOut {
 // objects one to one, each path drawing as one META_POLYPOLYGON.
 class Converter {
  public:
-  explicit Converter(WmfOut& out) : out_(out) {}
+  // `fineness`: logical units to a placeable unit.
+  Converter(WmfOut& out, int fineness) : out_(out), fineness_(fineness) {}
   void MarkFrame(int16_t right, int16_t bottom);
   void Run(const std::vector<uint8_t>& emf);  // throws EmfFormatError
   void Finish();
@@ -102,6 +107,7 @@ class Converter {
   void StartFigure(PointD p);
 
   WmfOut& out_;
+  const int fineness_;
   uint32_t mapMode_ = MM_TEXT;
   PointD windowOrg_{0, 0};
   PointD position_{0, 0};
@@ -209,19 +215,19 @@ void Converter::BezierTo(const EmfRecord& r, bool small) {
   }
 }
 
-// Logical units to WMF units: the metric modes have y pointing up.
+// EMF logical units to WMF logical units: the metric modes have y pointing up.
 PointD Converter::ToWmf(PointD p) const {
   const int64_t upi = LogicalUnitsPerInch(mapMode_);
   const double dx = p.X - windowOrg_.X, dy = p.Y - windowOrg_.Y;
-  if (upi == 0) return {dx, dy};
-  const double k = double(WmfUnitsPerInch) / upi;
+  if (upi == 0) return {dx * fineness_, dy * fineness_};
+  const double k = double(WmfUnitsPerInch) * fineness_ / upi;
   return {dx * k, -dy * k};
 }
 
 int16_t Converter::WmfLength(uint32_t logical) const {
   const int64_t upi = LogicalUnitsPerInch(mapMode_);
-  if (upi == 0) return Checked16(logical);
-  return Checked16(std::llround(double(logical) * WmfUnitsPerInch / upi));
+  if (upi == 0) return Checked16(int64_t{logical} * fineness_);
+  return Checked16(std::llround(double(logical) * WmfUnitsPerInch * fineness_ / upi));
 }
 
 uint16_t Converter::NewObject() {
@@ -274,6 +280,9 @@ void Converter::DrawPolyPolygon() {
     }
     while (poly.size() > 1 && poly.back() == poly.front()) poly.pop_back();
     if (poly.size() < 2) continue;
+    // The first point again at the end: LibreOffice strokes each polygon as an
+    // open line, and would leave the closing edge without a pen.
+    poly.push_back(poly.front());
     if (poly.size() > 0xFFFF) throw EOutOfResources();
     polygons.push_back(std::move(poly));
   }
@@ -311,21 +320,36 @@ std::vector<uint8_t> ConvertToPlaceableWmf(const MetafilePicture& picture) {
   const int16_t right = Checked16(HundredthsMmToWmfUnits(picture.FrameWidth));
   const int16_t bottom = Checked16(HundredthsMmToWmfUnits(picture.FrameHeight));
 
+  // The drawing's coordinates are finer than the bounding box's 1/96 inch,
+  // as fine as 16 bits allow for this frame (with a unit to spare for points
+  // on its rounded-off edge): on a 1/96-inch grid, small text loses its shape.
+  const int largest = std::max(std::abs(int{right}), std::abs(int{bottom}));
+  const int fineness = std::clamp(INT16_MAX / (largest + 1), 1, MaxFineness);
+  const int16_t fineRight = Checked16(int64_t{right} * fineness);
+  const int16_t fineBottom = Checked16(int64_t{bottom} * fineness);
+
   WmfOut body;
-  // The window spans the placeable bounding box exactly, in the same units:
-  // readers that take the picture's size from either then agree.
+  // The window spans the placeable bounding box exactly, in finer units.
   body.Record(META_SETMAPMODE, {MM_ANISOTROPIC});
   body.Record(META_SETWINDOWORG, {0, 0});
-  body.Record(META_SETWINDOWEXT, {static_cast<uint16_t>(bottom), static_cast<uint16_t>(right)});
+  body.Record(META_SETWINDOWEXT, {static_cast<uint16_t>(fineBottom), static_cast<uint16_t>(fineRight)});
   body.Record(META_SETPOLYFILLMODE, {static_cast<uint16_t>(ALTERNATE)});
-  Converter conv(body);
-  conv.MarkFrame(right, bottom);
+  Converter conv(body, fineness);
+  conv.MarkFrame(fineRight, fineBottom);
   try {
     conv.Run(picture.Bytes);
   } catch (const EmfFormatError&) {
     throw EOutOfResources();  // a picture that cannot be read cannot be converted
   }
   conv.Finish();
+  // For LibreOffice (7.x), which takes a placeable picture's size from the
+  // last window extent over the units per inch, not from the bounding box,
+  // and enlarges it to an inch when that is smaller both ways and the last
+  // mapping mode is MM_ANISOTROPIC: once everything is drawn, the window in
+  // the bounding box's units, and the default mapping mode. Nothing is drawn
+  // after them, so no reader draws differently.
+  body.Record(META_SETWINDOWEXT, {static_cast<uint16_t>(bottom), static_cast<uint16_t>(right)});
+  body.Record(META_SETMAPMODE, {static_cast<uint16_t>(MM_TEXT)});
   body.Record(META_EOF, {});
 
   std::vector<uint8_t> out;

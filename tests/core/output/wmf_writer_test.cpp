@@ -77,16 +77,19 @@ TEST(PlaceableWmf, HeadersAgreeWithTheFrame) {
   EXPECT_EQ(header.U16(16), 0);
 
   EXPECT_EQ(RecordTypes(records),
-            (std::vector<uint32_t>{META_SETMAPMODE, META_SETWINDOWORG, META_SETWINDOWEXT, META_SETPOLYFILLMODE,
-                                   META_CREATEPENINDIRECT, META_CREATEBRUSHINDIRECT, META_SELECTOBJECT,
-                                   META_SELECTOBJECT, META_RECTANGLE, META_CREATEPENINDIRECT, META_SELECTOBJECT,
-                                   META_CREATEBRUSHINDIRECT, META_SELECTOBJECT, META_POLYPOLYGON, META_DELETEOBJECT,
-                                   META_DELETEOBJECT, META_DELETEOBJECT, META_EOF}));
+            (std::vector<uint32_t>{
+                META_SETMAPMODE,        META_SETWINDOWORG,        META_SETWINDOWEXT, META_SETPOLYFILLMODE,
+                META_CREATEPENINDIRECT, META_CREATEBRUSHINDIRECT, META_SELECTOBJECT, META_SELECTOBJECT,
+                META_RECTANGLE,         META_CREATEPENINDIRECT,   META_SELECTOBJECT, META_CREATEBRUSHINDIRECT,
+                META_SELECTOBJECT,      META_POLYPOLYGON,         META_DELETEOBJECT, META_DELETEOBJECT,
+                META_DELETEOBJECT,      META_SETWINDOWEXT,        META_SETMAPMODE,   META_EOF}));
   EXPECT_EQ(records[0].U16(6), 8);  // MM_ANISOTROPIC
   EXPECT_EQ(records[1].I16(6), 0);
   EXPECT_EQ(records[1].I16(8), 0);
-  EXPECT_EQ(records[2].I16(6), 102);  // y extent first, as [MS-WMF] orders it
-  EXPECT_EQ(records[2].I16(8), 126);
+  // The bounding box in 26 logical units a box unit (2496 to the inch), y
+  // extent first, as [MS-WMF] orders it.
+  EXPECT_EQ(records[2].I16(6), 102 * 26);
+  EXPECT_EQ(records[2].I16(8), 126 * 26);
   EXPECT_EQ(records[3].U16(6), 1);  // ALTERNATE
   // An invisible rectangle over the whole frame (null pen 0, null brush 1),
   // so that readers sizing by the drawn extent see the frame.
@@ -94,18 +97,26 @@ TEST(PlaceableWmf, HeadersAgreeWithTheFrame) {
   EXPECT_EQ(records[5].U16(6), 1);
   EXPECT_EQ(records[6].U16(6), 0);
   EXPECT_EQ(records[7].U16(6), 1);
-  EXPECT_EQ(records[8].Bytes, (std::vector<uint8_t>{7, 0, 0, 0, 0x1B, 0x04, 102, 0, 126, 0, 0, 0, 0, 0}));
-  // The miter pen, 50 hundredths of a millimetre = 1.89 units, in red.
+  // 0x0A5C = 102 x 26, 0x0CCC = 126 x 26.
+  EXPECT_EQ(records[8].Bytes, (std::vector<uint8_t>{7, 0, 0, 0, 0x1B, 0x04, 0x5C, 0x0A, 0xCC, 0x0C, 0, 0, 0, 0}));
+  // The miter pen, 50 hundredths of a millimetre = 49.1 units, in red.
   EXPECT_EQ(records[9].U16(6), 0x2200);
-  EXPECT_EQ(records[9].I16(8), 2);
+  EXPECT_EQ(records[9].I16(8), 49);
   EXPECT_EQ(records[9].U32(12), 0x000000FFu);
   EXPECT_EQ(records[10].U16(6), 2);
   EXPECT_EQ(records[11].U16(6), 0);  // BS_SOLID
   EXPECT_EQ(records[11].U32(8), 0x0000FF00u);
   EXPECT_EQ(records[12].U16(6), 3);
   EXPECT_EQ(records[13].U16(6), 1);
-  EXPECT_EQ(PolygonPoints(records[13]), (std::vector<std::pair<int, int>>{{5, 10}, {27, 10}, {27, 51}}));
+  // 0.98268 units a hundredth of a millimetre; the first point again at the
+  // end, so that readers stroking each polygon as an open line close it.
+  EXPECT_EQ(PolygonPoints(records[13]),
+            (std::vector<std::pair<int, int>>{{136, 260}, {698, 260}, {698, 1322}, {136, 260}}));
   EXPECT_EQ(records[14].U16(6), 2);  // the picture's pen
+  // Once everything is drawn: the window in box units, then MM_TEXT.
+  EXPECT_EQ(records[17].I16(6), 102);
+  EXPECT_EQ(records[17].I16(8), 126);
+  EXPECT_EQ(records[18].U16(6), 1);
 }
 
 TEST(PlaceableWmf, TwoLayerFillsWithANullPenAndHollowBrushStaysHollow) {
@@ -114,16 +125,17 @@ TEST(PlaceableWmf, TwoLayerFillsWithANullPenAndHollowBrushStaysHollow) {
   s.TransparentFill = true;
   s.LineJoin = 2;
   const auto records = WalkWmf(ConvertToPlaceableWmf(Triangle(s)));
-  ASSERT_EQ(records.size(), 21u);
+  ASSERT_EQ(records.size(), 23u);
   EXPECT_EQ(records[9].U16(6), 0x1200);  // bevel join, flat cap
-  EXPECT_EQ(records[9].I16(8), 4);       // 100 hundredths = 3.78 units
+  EXPECT_EQ(records[9].I16(8), 98);      // 100 hundredths = 98.3 units
   EXPECT_EQ(records[11].U16(6), 1);      // BS_NULL
   EXPECT_EQ(records[9].Type, META_CREATEPENINDIRECT);
   // After the stroke-and-fill: the null pen, the same polygons, the pen back.
   const auto types = RecordTypes(records);
   EXPECT_EQ(std::vector<uint32_t>(types.begin() + 13, types.end()),
             (std::vector<uint32_t>{META_POLYPOLYGON, META_SELECTOBJECT, META_POLYPOLYGON, META_SELECTOBJECT,
-                                   META_DELETEOBJECT, META_DELETEOBJECT, META_DELETEOBJECT, META_EOF}));
+                                   META_DELETEOBJECT, META_DELETEOBJECT, META_DELETEOBJECT, META_SETWINDOWEXT,
+                                   META_SETMAPMODE, META_EOF}));
   EXPECT_EQ(records[14].U16(6), 0);
   EXPECT_EQ(records[16].U16(6), 2);
   EXPECT_EQ(PolygonPoints(records[13]), PolygonPoints(records[15]));
@@ -149,15 +161,17 @@ TEST(PlaceableWmf, BeziersFlattenWithinATenthOfAMillimetre) {
   ASSERT_NE(it, records.end());
   const auto pts = PolygonPoints(*it);
   ASSERT_GT(pts.size(), 10u);
-  // Every chord's midpoint lies within 0.1 mm of the circle (radius 189 units
-  // around the origin), give or take the rounding to whole units.
-  const double unit = 25.4 / 96, r = 50 / unit;
-  for (size_t i = 1; i < pts.size(); ++i) {
+  // Every chord's midpoint lies within 0.1 mm of the circle (radius 4913
+  // units around the origin), give or take the rounding to whole units; the
+  // last point closes the polygon.
+  const double unit = 25.4 / (96 * 26), r = 50 / unit;
+  for (size_t i = 1; i + 1 < pts.size(); ++i) {
     const double mx = (pts[i - 1].first + pts[i].first) / 2.0, my = (pts[i - 1].second + pts[i].second) / 2.0;
     EXPECT_LT(std::abs(std::hypot(mx, my) - r) * unit, 0.1 + 0.75 * unit) << i;
   }
-  EXPECT_EQ(pts.front(), (std::pair<int, int>{0, 189}));
-  EXPECT_EQ(pts.back(), (std::pair<int, int>{189, 0}));
+  EXPECT_EQ(pts.front(), (std::pair<int, int>{0, 4913}));
+  EXPECT_EQ(pts[pts.size() - 2], (std::pair<int, int>{4913, 0}));
+  EXPECT_EQ(pts.back(), pts.front());
 }
 
 TEST(PlaceableWmf, RoundingAndLimits) {
@@ -167,6 +181,33 @@ TEST(PlaceableWmf, RoundingAndLimits) {
   EXPECT_EQ(HundredthsMmToWmfUnits(13), 0);  // 0.49
   EXPECT_EQ(HundredthsMmToWmfUnits(14), 1);  // 0.53
   EXPECT_EQ(HundredthsMmToWmfUnits(2540), 96);
+  // A 2 m frame (7559 box units) leaves room for 4 logical units a box unit.
+  MetafilePicture wide = Triangle(Settings());
+  wide.FrameWidth = 200000;
+  const auto records = WalkWmf(ConvertToPlaceableWmf(wide));
+  ASSERT_EQ(records[2].Type, META_SETWINDOWEXT);
+  EXPECT_EQ(records[2].I16(6), 102 * 4);
+  EXPECT_EQ(records[2].I16(8), 7559 * 4);
+  EXPECT_EQ(PolygonPoints(records[13]), (std::vector<std::pair<int, int>>{{21, 40}, {107, 40}, {107, 203}, {21, 40}}));
+  // A point on the right edge of a frame whose box was rounded down still
+  // fits in 16 bits: 33350 hundredths are 1260.3 box units, 32772 logical
+  // units at 26 to a box unit, 31512 at 25.
+  EmfRecorder rec(33350, 1000);
+  rec.SetMapMode(MM_HIMETRIC);
+  rec.SetWindowOrg({0, 0});
+  rec.BeginPath();
+  rec.MoveTo({0, 0});
+  rec.LineTo({33350, -1000});
+  rec.LineTo({0, -1000});
+  rec.CloseFigure();
+  rec.EndPath();
+  rec.FillPath();
+  const MetafilePicture edge{rec.Close(), 33350, 1000};
+  const auto edgeRecords = WalkWmf(ConvertToPlaceableWmf(edge));
+  const auto poly = std::find_if(edgeRecords.begin(), edgeRecords.end(),
+                                 [](const MetaRecord& r) { return r.Type == META_POLYPOLYGON; });
+  ASSERT_NE(poly, edgeRecords.end());
+  EXPECT_EQ(PolygonPoints(*poly)[1], (std::pair<int, int>{31512, 945}));
   // Beyond the 16-bit bounding box of the placeable header.
   MetafilePicture big = Triangle(Settings());
   big.FrameWidth = 900000;
