@@ -6,7 +6,15 @@
 set -eu
 BUILD=$1
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# Installing writes the build's install_manifest.txt, which the user's own
+# uninstall reads: it is put back as it was.
+manifest="$BUILD/install_manifest.txt"
+if [ -f "$manifest" ]; then cp -p "$manifest" "$work/manifest"; fi
+restore() {
+  if [ -f "$work/manifest" ]; then cp -p "$work/manifest" "$manifest"; else rm -f "$manifest"; fi
+  rm -rf "$work"
+}
+trap restore EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
 DESTDIR="$work/dest" cmake --install "$BUILD" --prefix /opt/glyphor >/dev/null
@@ -90,4 +98,10 @@ if ls "$root"/lib*/glyphor/libglyphor_window.so >/dev/null 2>&1; then
   # This tree is writable, so it keeps its settings beside the program, as a portable copy does.
   [ -f "$root/bin/glyphor.ini" ] || fail "the window did not save its settings at close"
 fi
+# The uninstall target removes every file this install put in place.
+DESTDIR="$work/dest" cmake --install "$BUILD" --prefix /opt/glyphor >/dev/null
+DESTDIR="$work/dest" cmake --build "$BUILD" --target uninstall >/dev/null || fail "the uninstall target failed"
+while read -r f; do
+  [ ! -e "$work/dest$f" ] || fail "uninstall left $f behind"
+done < "$manifest"
 echo "install test: 1 passed, 0 failed"
