@@ -18,6 +18,8 @@ ReadStatus ReadRegularFile(const std::string& path, size_t maxBytes, std::string
     ::close(fd);
     return ReadStatus::Refused;
   }
+  // Room for what the file holds now, so a large file is not copied as it grows.
+  bytes.reserve(static_cast<size_t>(st.st_size));
   char buf[65536];
   ReadStatus status = ReadStatus::Ok;
   for (;;) {
