@@ -2,7 +2,6 @@
 
 #include <climits>
 
-#include <QPainter>
 #include <QtGlobal>
 
 #include "core/platform/errors.h"
@@ -30,10 +29,10 @@ QImage RenderPreview(const MetafilePicture& pic, int screenPpi) {
   QImage image(int(size.Width), int(size.Height), QImage::Format_RGB32);
   if (image.isNull()) throw EOutOfResources();
   image.fill(Qt::white);
-  // Not antialiased: the platform's playback is not either, and a long line
-  // of text would take several times longer.
-  QPainter painter(&image);
-  PlayResult played = PlayMetafile(pic.Bytes, painter, image.rect());
+  // Not antialiased (the image player's painters are not): the platform's
+  // playback is not either, and a long line of text would take several
+  // times longer.
+  PlayResult played = PlayMetafileOnImage(pic.Bytes, image);
   if (!played.Ok) qWarning("glyphor: preview not drawn: %s", played.Error.c_str());
   return image;
 }
