@@ -145,13 +145,36 @@ bool ScaledMagnitude(double v, uint64_t& scaled) {
   return true;
 }
 
-constexpr char kDigitPairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
+// "0000" to "9999": a number's text is copied four digits at a time.
+constexpr auto kFourDigits = [] {
+  std::array<char, 4 * 10000> digits{};
+  for (int i = 0; i < 10000; ++i) {
+    digits[4 * i] = static_cast<char>('0' + i / 1000);
+    digits[4 * i + 1] = static_cast<char>('0' + i / 100 % 10);
+    digits[4 * i + 2] = static_cast<char>('0' + i / 10 % 10);
+    digits[4 * i + 3] = static_cast<char>('0' + i % 10);
+  }
+  return digits;
+}();
 
-// The longest text PutNumber writes: "-", 13 digits, ".", 4 decimals.
+// The longest text PutNumber writes: "-", 13 digits, ".", 4 decimals; it may
+// write up to 3 characters beyond the end it returns.
 constexpr size_t kMaxNumberChars = 19;
+constexpr size_t kNumberRoom = kMaxNumberChars + 3;
+
+// Writes m (below 10^4) as four digits at p; returns the end.
+char* PutFourDigits(char* p, uint32_t m) {
+  std::memcpy(p, kFourDigits.data() + 4 * m, 4);
+  return p + 4;
+}
+
+// Writes m (below 10^4) without leading zeros at p, and up to 3 characters
+// beyond the end it returns.
+char* PutUpToFourDigits(char* p, uint32_t m) {
+  const int digits = m < 10 ? 1 : m < 100 ? 2 : m < 1000 ? 3 : 4;
+  std::memcpy(p, kFourDigits.data() + 4 * m + 4 - digits, 4);
+  return p + digits;
+}
 
 // Writes N(v) at `p` and returns its end, or nullptr (writing nothing) for a
 // value left to FormatNumberExactly.
@@ -159,33 +182,22 @@ char* PutNumber(char* p, double v) {
   uint64_t scaled;
   if (!ScaledMagnitude(v, scaled)) return nullptr;
   if (v < 0 && scaled != 0) *p++ = '-';
-  uint64_t whole = scaled / 10000;
-  const auto fraction = static_cast<unsigned>(scaled % 10000);
-  if (whole < 10) {
-    *p++ = static_cast<char>('0' + whole);
-  } else if (whole < 100) {
-    std::memcpy(p, kDigitPairs + 2 * whole, 2);
-    p += 2;
+  const uint64_t whole = scaled / 10000;  // at most 10^9
+  if (whole < 10000) {
+    p = PutUpToFourDigits(p, static_cast<uint32_t>(whole));
+  } else if (whole < 100000000) {
+    p = PutFourDigits(PutUpToFourDigits(p, static_cast<uint32_t>(whole / 10000)), static_cast<uint32_t>(whole % 10000));
   } else {
-    p += DigitCount(whole);
-    char* q = p;
-    for (; whole >= 100; whole /= 100) {
-      q -= 2;
-      std::memcpy(q, kDigitPairs + 2 * (whole % 100), 2);
-    }
-    if (whole >= 10)
-      std::memcpy(q - 2, kDigitPairs + 2 * whole, 2);
-    else
-      q[-1] = static_cast<char>('0' + whole);
+    p = PutUpToFourDigits(p, static_cast<uint32_t>(whole / 100000000));
+    p = PutFourDigits(PutFourDigits(p, static_cast<uint32_t>(whole / 10000 % 10000)),
+                      static_cast<uint32_t>(whole % 10000));
   }
-  *p++ = '.';
-  std::memcpy(p, kDigitPairs + 2 * (fraction / 100), 2);
-  std::memcpy(p + 2, kDigitPairs + 2 * (fraction % 100), 2);
-  return p + 4;
+  *p = '.';
+  return PutFourDigits(p + 1, static_cast<uint32_t>(scaled % 10000));
 }
 
 void AppendNumber(std::string& out, double v) {
-  char buf[kMaxNumberChars];
+  char buf[kNumberRoom];
   if (const char* end = PutNumber(buf, v))
     out.append(buf, static_cast<size_t>(end - buf));
   else
@@ -226,9 +238,11 @@ class DocumentText {
 
   void Reserve(size_t bytes) { text_.reserve(sink_ ? kPiece + 4096 : bytes); }
 
-  // Room for `n` more characters at the end; Commit says how far they were used.
+  // Room for `n` more characters at the end; Commit says how far they were
+  // used. The string grows in small steps within its reservation: each step
+  // clears what it adds, and small clearings are the cheap ones.
   char* Room(size_t n) {
-    if (used_ + n > text_.size()) text_.resize(std::max(text_.capacity(), used_ + n));
+    if (used_ + n > text_.size()) text_.resize(std::max(std::min(text_.capacity(), text_.size() + 1024), used_ + n));
     return text_.data() + used_;
   }
   void Commit(const char* end) { used_ = static_cast<size_t>(end - text_.data()); }
@@ -239,11 +253,18 @@ class DocumentText {
     Commit(p + s.size());
   }
   void Number(double v) {
-    char* p = Room(kMaxNumberChars);
+    char* p = Room(kNumberRoom);
     if (char* end = PutNumber(p, v))
       Commit(end);
     else
       Put(FormatNumberExactly(v));
+  }
+
+  // Appends a copy of the `n` characters from `from`.
+  void Repeat(size_t from, size_t n) {
+    text_.resize(used_);  // the room made ahead goes: the copy needs none cleared
+    text_.append(text_, from, n);
+    used_ = text_.size();
   }
 
   size_t Size() const { return used_; }
@@ -291,7 +312,7 @@ void PathData(DocumentText& out, const TPath& path, const Scale& sc, std::string
       start = 0;
       flushed = true;
     }
-    char* at = out.Room(PointChars(kMaxNumberChars));
+    char* at = out.Room(PointChars(kNumberRoom));
     switch (p.Kind) {
       case pkMoveTo: *at++ = 'M'; break;
       case pkLineTo: *at++ = 'L'; break;
@@ -368,9 +389,7 @@ void GenerateDocument(const TPath& path, int32_t width, int32_t height, const Co
     // The fill-only layer has the same data: written again, not formatted again.
     out.Put(Style(fill, "none", 0, s));
     if (kept.empty()) {
-      char* p = out.Room(dataChars);  // may move the text: the data is found again after
-      std::memcpy(p, out.Tail(0).data() + dataStart, dataChars);
-      out.Commit(p + dataChars);
+      out.Repeat(dataStart, dataChars);
     } else {
       for (size_t at = 0; at < kept.size(); at += DocumentText::kPiece) {
         out.MaybeFlush();
