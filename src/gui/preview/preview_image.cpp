@@ -1,6 +1,7 @@
 #include "gui/preview/preview_image.h"
 
 #include <climits>
+#include <thread>
 
 #include <QtGlobal>
 
@@ -32,7 +33,11 @@ QImage RenderPreview(const MetafilePicture& pic, int screenPpi) {
   // Not antialiased (the image player's painters are not): the platform's
   // playback is not either, and a long line of text would take several
   // times longer.
-  PlayResult played = PlayMetafileOnImage(pic.Bytes, image);
+  // A second thread pays only where a core is likely to be free for it: with
+  // two, the window's own work and the system's often hold the other, and
+  // waiting for a held-back thread costs more than it saves.
+  const int threads = std::thread::hardware_concurrency() > 2 ? 2 : 1;
+  PlayResult played = PlayMetafileOnImage(pic.Bytes, image, threads);
   if (!played.Ok) qWarning("glyphor: preview not drawn: %s", played.Error.c_str());
   return image;
 }

@@ -1,6 +1,7 @@
 #include "gui/preview/preview_player.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <exception>
@@ -194,10 +195,14 @@ void DrawAll(QPainter& painter, std::vector<Drawing>& drawings) {
   }
 }
 
-// Where to divide the image between two threads: the x with half of the
-// figures' points on either side; 0 when the picture is too small to share.
-int SharingEdge(std::vector<Drawing>& drawings, int width) {
-  if (width < 2 * kAtOnceWidth || std::thread::hardware_concurrency() < 2) return 0;
+// Bands of the image, each with about as many of the figures' points, that
+// two threads take in turn, each the next one free: a thread that the system
+// holds back leaves the rest to the other. No band when the picture is too
+// small to share.
+constexpr int kBands = 8;
+
+std::vector<int> BandEdges(std::vector<Drawing>& drawings, int width) {
+  if (width < 2 * kAtOnceWidth) return {};
   std::vector<std::pair<double, int>> weights;  // a figure's middle and its points
   for (Drawing& d : drawings) {
     SplitIntoFigures(d);
@@ -207,23 +212,29 @@ int SharingEdge(std::vector<Drawing>& drawings, int width) {
   std::sort(weights.begin(), weights.end());
   int64_t total = 0, seen = 0;
   for (const auto& w : weights) total += w.second;
+  std::vector<int> edges{0};
   for (const auto& [middle, points] : weights) {
     seen += points;
-    if (2 * seen >= total) return int(std::clamp(std::round(middle), kAtOnceWidth, width - kAtOnceWidth));
+    const int x = int(std::clamp(std::round(middle), 0.0, double(width)));
+    if (seen * kBands >= total * int64_t(edges.size()) && x > edges.back()) edges.push_back(x);
   }
-  return 0;
+  if (edges.back() < width) edges.push_back(width);
+  return edges;
 }
 
-// Draws all drawings, in order, into the columns from `from` to `to` of the
-// pixels of an image shaped as `image`.
-void DrawSide(uchar* pixels, const QImage& image, std::vector<Drawing>& drawings, int from, int to) {
+// Takes bands until none is left and draws all drawings into each, in order,
+// through a painter of its own on the pixels of an image shaped as `image`.
+void DrawBands(uchar* pixels, const QImage& image, std::vector<Drawing>& drawings, const std::vector<int>& edges,
+               std::atomic<size_t>& next) {
   QImage view(pixels, image.width(), image.height(), image.bytesPerLine(), image.format());
   QPainter painter(&view);
-  painter.setClipRect(QRect(from, 0, to - from, image.height()));
-  for (Drawing& d : drawings) {
-    painter.setPen(d.Pen);
-    painter.setBrush(d.Brush);
-    DrawInColumns(painter, d, from, to);
+  for (size_t band; (band = next++) + 1 < edges.size();) {
+    painter.setClipRect(QRect(edges[band], 0, edges[band + 1] - edges[band], image.height()));
+    for (Drawing& d : drawings) {
+      painter.setPen(d.Pen);
+      painter.setBrush(d.Brush);
+      DrawInColumns(painter, d, edges[band], edges[band + 1]);
+    }
   }
 }
 
@@ -570,12 +581,12 @@ PlayResult PlayMetafile(const std::vector<uint8_t>& emf, QPainter& painter, QRec
   return {};
 }
 
-PlayResult PlayMetafileOnImage(const std::vector<uint8_t>& emf, QImage& image) {
+PlayResult PlayMetafileOnImage(const std::vector<uint8_t>& emf, QImage& image, int threads) {
   std::vector<Drawing> drawings;
   PlayResult read = Read(emf, image.rect(), drawings);
   if (!read.Ok) return read;
-  const int edge = SharingEdge(drawings, image.width());
-  if (edge <= 0) {
+  const std::vector<int> edges = threads > 1 ? BandEdges(drawings, image.width()) : std::vector<int>{};
+  if (edges.empty()) {
     QPainter painter(&image);
     DrawAll(painter, drawings);
     return {};
@@ -585,26 +596,27 @@ PlayResult PlayMetafileOnImage(const std::vector<uint8_t>& emf, QImage& image) {
   // copies of their own.
   uchar* pixels = image.bits();
   std::vector<Drawing> theirs = drawings;
+  std::atomic<size_t> next{0};
   std::exception_ptr failure;
-  std::thread right;
+  std::thread helper;
   try {
-    right = std::thread([&] {
+    helper = std::thread([&] {
       try {
-        DrawSide(pixels, image, theirs, edge, image.width());
+        DrawBands(pixels, image, theirs, edges, next);
       } catch (...) {
         failure = std::current_exception();
       }
     });
   } catch (const std::system_error&) {
-    DrawSide(pixels, image, drawings, edge, image.width());  // no thread to be had: one after the other
+    // No thread to be had: this one draws every band.
   }
   std::exception_ptr mine;
   try {
-    DrawSide(pixels, image, drawings, 0, edge);
+    DrawBands(pixels, image, drawings, edges, next);
   } catch (...) {
     mine = std::current_exception();
   }
-  if (right.joinable()) right.join();
+  if (helper.joinable()) helper.join();
   if (mine) std::rethrow_exception(mine);
   if (failure) std::rethrow_exception(failure);
   return {};

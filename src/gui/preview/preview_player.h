@@ -25,8 +25,8 @@ struct PlayResult {
 PlayResult PlayMetafile(const std::vector<uint8_t>& emf, QPainter& painter, QRect target);
 
 // The same onto the whole of `image`, aliased, with pixels exactly as
-// PlayMetafile gives them. A wide picture is drawn by two threads, each into
-// its own columns of the image's pixels.
-PlayResult PlayMetafileOnImage(const std::vector<uint8_t>& emf, QImage& image);
+// PlayMetafile gives them. With `threads` 2, a wide picture is drawn by two
+// threads, each into its own bands of the image's pixels.
+PlayResult PlayMetafileOnImage(const std::vector<uint8_t>& emf, QImage& image, int threads);
 
 }  // namespace glyphor

@@ -210,8 +210,8 @@ TEST(PreviewImage, BuiltTextPreviewHasTheFramesSize) {
 
 TEST(PreviewImage, ALongLineDrawnInPartsHasThePixelsOfOneDrawing) {
   // Two layers with a thick mitred stroke: the columns end in the gaps
-  // between letters and two threads share the line; the pixels must be those
-  // of the whole line drawn at once (a translated painter draws so).
+  // between letters, and two threads may share the line; the pixels must be
+  // those of the whole line drawn at once (a translated painter draws so).
   ConversionSettings s = LetterSettings("WAVE 袋文字 Glyphor, AVA! ");
   for (int i = 0; i < 2; ++i) s.Text += s.Text;
   s.Font.Name = "IPAPGothic";
@@ -230,6 +230,10 @@ TEST(PreviewImage, ALongLineDrawnInPartsHasThePixelsOfOneDrawing) {
   ASSERT_TRUE(PlayMetafile(picture.Bytes, painter, once.rect().translated(-1, 0)).Ok);
   painter.end();
   EXPECT_EQ(image, once);
+  QImage shared(image.size(), QImage::Format_RGB32);
+  shared.fill(Qt::white);
+  ASSERT_TRUE(PlayMetafileOnImage(picture.Bytes, shared, 2).Ok);
+  EXPECT_EQ(shared, once);
 }
 
 }  // namespace

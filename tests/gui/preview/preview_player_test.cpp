@@ -255,17 +255,17 @@ TEST(PreviewPlayer, AnImageSharedBetweenThreadsGetsTheSamePixels) {
   const QImage once = WideImage(false, false);
   QImage shared(3000, 100, QImage::Format_RGB32);
   shared.fill(Qt::white);
-  ASSERT_TRUE(PlayMetafileOnImage(WideLine(), shared).Ok);
+  ASSERT_TRUE(PlayMetafileOnImage(WideLine(), shared, 2).Ok);
   EXPECT_EQ(shared, once);
   // Too narrow to share, and refused without a pixel drawn.
   QImage narrow(100, 100, QImage::Format_RGB32);
   narrow.fill(Qt::white);
-  ASSERT_TRUE(PlayMetafileOnImage(Square(kMiterPen, 400, 0).Bytes(), narrow).Ok);
+  ASSERT_TRUE(PlayMetafileOnImage(Square(kMiterPen, 400, 0).Bytes(), narrow, 2).Ok);
   EXPECT_EQ(narrow, Play(Square(kMiterPen, 400, 0).Bytes()));
   std::vector<uint8_t> bad = WideLine();
   bad.resize(bad.size() - 20);  // no end-of-file record
   shared.fill(Qt::white);
-  EXPECT_FALSE(PlayMetafileOnImage(bad, shared).Ok);
+  EXPECT_FALSE(PlayMetafileOnImage(bad, shared, 2).Ok);
   EXPECT_TRUE(AllWhite(shared));
 }
 
