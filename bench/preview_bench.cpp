@@ -44,11 +44,13 @@ void Play(benchmark::State& state, const glyphor::ConversionSettings& s) {
 
 void BM_PreviewGlyphor1200dpi(benchmark::State& state) { Preview(state, Settings("GLYPHOR", 1200)); }
 void BM_PreviewMixed200(benchmark::State& state) { Preview(state, Settings(MixedText(), 400)); }
+void BM_PreviewMixed200At1200dpi(benchmark::State& state) { Preview(state, Settings(MixedText(), 1200)); }
 void BM_PlayOnlyGlyphor1200dpi(benchmark::State& state) { Play(state, Settings("GLYPHOR", 1200)); }
 void BM_PlayOnlyMixed200(benchmark::State& state) { Play(state, Settings(MixedText(), 400)); }
 
 BENCHMARK(BM_PreviewGlyphor1200dpi)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PreviewMixed200)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PreviewMixed200At1200dpi)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlayOnlyGlyphor1200dpi)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlayOnlyMixed200)->Unit(benchmark::kMillisecond);
 

@@ -7,6 +7,8 @@
 #include <QPixmap>
 #include <QSlider>
 
+#include <string>
+
 #include "gui/window/form.h"
 
 namespace {
@@ -18,10 +20,23 @@ class BenchServices : public glyphor::TFormServices {
   void ShowMessage(const std::string&) override {}
 };
 
-void BM_SliderStepWithPreview(benchmark::State& state) {
+// 200 characters, Latin and Japanese mixed, as in the preview benchmark.
+std::string MixedText() {
+  const std::string piece = "GLYPHOR グリフ変換テスト 12 ";  // 20 characters
+  std::string text;
+  for (int i = 0; i < 10; ++i) text += piece;
+  return text;
+}
+
+// `text` empty: the window's own text.
+void SliderSteps(benchmark::State& state, const std::string& text) {
   BenchServices services;
   glyphor::TForm1 form(96, services);
   form.Settings().SetResolution(static_cast<int>(state.range(0)));
+  if (!text.empty()) {
+    form.Settings().SetFontName("IPAPGothic");
+    form.Settings().SetText(text);
+  }
   form.SetActivePage(form.TabPreview);
   form.UpdatePreview();
   // The preview must really be rebuilt by a step, or the figure means nothing.
@@ -31,6 +46,7 @@ void BM_SliderStepWithPreview(benchmark::State& state) {
     state.SkipWithError("the slider step did not rebuild the preview");
     return;
   }
+  state.counters["width"] = form.Image1->pixmap().width();
   int width = 50;
   for (auto _ : state) {
     width = width == 50 ? 51 : 50;
@@ -38,9 +54,13 @@ void BM_SliderStepWithPreview(benchmark::State& state) {
   }
 }
 
+void BM_SliderStepWithPreview(benchmark::State& state) { SliderSteps(state, ""); }
+void BM_SliderStepWithPreview200(benchmark::State& state) { SliderSteps(state, MixedText()); }
+
 }  // namespace
 
 BENCHMARK(BM_SliderStepWithPreview)->Arg(400)->Arg(1200)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SliderStepWithPreview200)->Arg(400)->Arg(1200)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));

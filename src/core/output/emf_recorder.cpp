@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <span>
 #include <stdexcept>
 
 #include "core/outline/path_record.h"
@@ -27,6 +28,11 @@ bool FitsInt16(TPoint p) { return p.X >= INT16_MIN && p.X <= INT16_MAX && p.Y >=
 
 void Patch32(std::vector<uint8_t>& bytes, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+// Stores v little-endian at p and moves p past it.
+void Store32(uint8_t*& p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) *p++ = static_cast<uint8_t>(v >> (8 * i));
 }
 
 }  // namespace
@@ -67,20 +73,37 @@ void EmfRecorder::EndRecord(size_t start) {
 }
 
 void EmfRecorder::Put32(uint32_t v) {
-  for (int i = 0; i < 4; ++i) bytes_.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  uint8_t* p = Grow(4);
+  Store32(p, v);
+}
+
+void EmfRecorder::Reserve(size_t bytes) { bytes_.reserve(bytes); }
+
+uint8_t* EmfRecorder::Grow(size_t n) {
+  const size_t at = bytes_.size();
+  bytes_.resize(at + n);
+  return bytes_.data() + at;
+}
+
+// A whole record of 32-bit words in one step: the path records come by the
+// thousand.
+void EmfRecorder::WordRecord(uint32_t type, std::initializer_list<uint32_t> words) {
+  if (closed_) throw std::logic_error("EmfRecorder: recording after Close");
+  const auto size = static_cast<uint32_t>(8 + 4 * words.size());
+  uint8_t* p = Grow(size);
+  Store32(p, type);
+  Store32(p, size);
+  for (uint32_t w : words) Store32(p, w);
+  ++records_;
 }
 
 void EmfRecorder::PutRect(const Rect& r) {
   for (int64_t v : {r.Left, r.Top, r.Right, r.Bottom}) Put32(static_cast<uint32_t>(Clamp32(v)));
 }
 
-void EmfRecorder::SimpleRecord(uint32_t type) { EndRecord(BeginRecord(type)); }
+void EmfRecorder::SimpleRecord(uint32_t type) { WordRecord(type, {}); }
 
-void EmfRecorder::RecordWithValue(uint32_t type, uint32_t value) {
-  const size_t start = BeginRecord(type);
-  Put32(value);
-  EndRecord(start);
-}
+void EmfRecorder::RecordWithValue(uint32_t type, uint32_t value) { WordRecord(type, {value}); }
 
 // EMR_SETMAPMODE
 void EmfRecorder::SetMapMode(uint32_t mode) {
@@ -90,10 +113,7 @@ void EmfRecorder::SetMapMode(uint32_t mode) {
 
 // EMR_SETWINDOWORGEX
 void EmfRecorder::SetWindowOrg(TPoint origin) {
-  const size_t start = BeginRecord(EMR_SETWINDOWORGEX);
-  Put32(static_cast<uint32_t>(origin.X));
-  Put32(static_cast<uint32_t>(origin.Y));
-  EndRecord(start);
+  WordRecord(EMR_SETWINDOWORGEX, {static_cast<uint32_t>(origin.X), static_cast<uint32_t>(origin.Y)});
   windowOrg_ = origin;
 }
 
@@ -130,24 +150,19 @@ void EmfRecorder::AddPathPoint(TPoint p, uint8_t type) {
 
 // EMR_MOVETOEX
 void EmfRecorder::MoveTo(TPoint p) {
-  const size_t start = BeginRecord(EMR_MOVETOEX);
-  Put32(static_cast<uint32_t>(p.X));
-  Put32(static_cast<uint32_t>(p.Y));
-  EndRecord(start);
+  WordRecord(EMR_MOVETOEX, {static_cast<uint32_t>(p.X), static_cast<uint32_t>(p.Y)});
   if (inPath_) AddPathPoint(p, PT_MOVETO);
   position_ = p;
 }
 
 // EMR_LINETO; outside a path bracket the line is drawn and counts in the bounds.
 void EmfRecorder::LineTo(TPoint p) {
-  const size_t start = BeginRecord(EMR_LINETO);
-  Put32(static_cast<uint32_t>(p.X));
-  Put32(static_cast<uint32_t>(p.Y));
-  EndRecord(start);
+  WordRecord(EMR_LINETO, {static_cast<uint32_t>(p.X), static_cast<uint32_t>(p.Y)});
   if (inPath_) {
     AddPathPoint(p, PT_LINETO);
   } else {
-    AddToBounds(DeviceBounds({position_, p}, StrokeReach()));
+    const TPoint line[] = {position_, p};
+    AddToBounds(DeviceBounds(line, StrokeReach()));
   }
   position_ = p;
 }
@@ -158,7 +173,8 @@ void EmfRecorder::LineTo(TPoint p) {
 // cubic Bezier lies inside the hull of its four points.
 void EmfRecorder::PolyBezierTo(const TPoint* points, int count) {
   if (count <= 0) return;
-  const std::vector<TPoint> pts(points, points + count);
+  if (closed_) throw std::logic_error("EmfRecorder: recording after Close");
+  const std::span<const TPoint> pts(points, static_cast<size_t>(count));
   const bool small = FitsInt16(position_) && std::all_of(pts.begin(), pts.end(), FitsInt16);
   Rect logical{position_.X, position_.Y, position_.X, position_.Y};
   for (const TPoint& p : pts) {
@@ -167,22 +183,27 @@ void EmfRecorder::PolyBezierTo(const TPoint* points, int count) {
     logical.Top = std::min<int64_t>(logical.Top, p.Y);
     logical.Bottom = std::max<int64_t>(logical.Bottom, p.Y);
   }
-  const size_t start = BeginRecord(small ? EMR_POLYBEZIERTO16 : EMR_POLYBEZIERTO);
-  PutRect(logical);
-  Put32(static_cast<uint32_t>(count));
+  const size_t size = 28 + pts.size() * (small ? 4 : 8);
+  if (size > std::numeric_limits<uint32_t>::max()) throw EOutOfResources();
+  uint8_t* out = Grow(size);
+  Store32(out, small ? EMR_POLYBEZIERTO16 : EMR_POLYBEZIERTO);
+  Store32(out, static_cast<uint32_t>(size));
+  for (int64_t v : {logical.Left, logical.Top, logical.Right, logical.Bottom})
+    Store32(out, static_cast<uint32_t>(Clamp32(v)));
+  Store32(out, static_cast<uint32_t>(count));
   for (const TPoint& p : pts) {
-    if (small)
-      Put32(static_cast<uint16_t>(p.X) | (static_cast<uint32_t>(static_cast<uint16_t>(p.Y)) << 16));
-    else {
-      Put32(static_cast<uint32_t>(p.X));
-      Put32(static_cast<uint32_t>(p.Y));
+    if (small) {
+      Store32(out, static_cast<uint16_t>(p.X) | (static_cast<uint32_t>(static_cast<uint16_t>(p.Y)) << 16));
+    } else {
+      Store32(out, static_cast<uint32_t>(p.X));
+      Store32(out, static_cast<uint32_t>(p.Y));
     }
   }
-  EndRecord(start);
+  ++records_;
   if (inPath_) {
     for (const TPoint& p : pts) AddPathPoint(p, PT_BEZIERTO);
   } else {
-    std::vector<TPoint> hull(pts);
+    std::vector<TPoint> hull(pts.begin(), pts.end());
     hull.push_back(position_);
     AddToBounds(DeviceBounds(hull, StrokeReach()));
   }
@@ -197,7 +218,7 @@ void EmfRecorder::CloseFigure() {
 
 // The device-pixel rectangle (inclusive-inclusive) covering `points` grown by
 // `reach` logical units; (0, 0, -1, -1) when there are no points.
-EmfRecorder::Rect EmfRecorder::DeviceBounds(const std::vector<TPoint>& points, int64_t reach) const {
+EmfRecorder::Rect EmfRecorder::DeviceBounds(std::span<const TPoint> points, int64_t reach) const {
   if (points.empty()) return Rect{};
   int64_t minX = points[0].X, maxX = minX, minY = points[0].Y, maxY = minY;
   for (const TPoint& p : points) {

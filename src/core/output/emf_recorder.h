@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
+#include <span>
 #include <vector>
 
 #include "core/outline/canvas.h"
@@ -19,6 +21,9 @@ class EmfRecorder : public TCanvas {
   EmfRecorder(int32_t frameWidth, int32_t frameHeight);
 
   int32_t FrameWidth() const { return frameWidth_; }
+  // Room for a metafile of `bytes` bytes, so that a long path is recorded
+  // without the buffer being copied as it grows.
+  void Reserve(size_t bytes);
   int32_t FrameHeight() const { return frameHeight_; }
 
   void SetMapMode(uint32_t mode);    // EMR_SETMAPMODE
@@ -54,11 +59,13 @@ class EmfRecorder : public TCanvas {
   size_t BeginRecord(uint32_t type);
   void EndRecord(size_t start);
   void Put32(uint32_t v);
+  uint8_t* Grow(size_t n);
+  void WordRecord(uint32_t type, std::initializer_list<uint32_t> words);
   void PutRect(const Rect& r);
   void SimpleRecord(uint32_t type);
   void RecordWithValue(uint32_t type, uint32_t value);
   void AddPathPoint(TPoint p, uint8_t type);
-  Rect DeviceBounds(const std::vector<TPoint>& points, int64_t reach) const;
+  Rect DeviceBounds(std::span<const TPoint> points, int64_t reach) const;
   int64_t StrokeReach() const;
   void AddToBounds(const Rect& r);
   void DrawPath(uint32_t type, bool stroke);

@@ -1,5 +1,6 @@
 #include "core/output/metafile_picture.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <new>
@@ -92,6 +93,8 @@ void RecordPictureUnguarded(MetafilePicture& picture, TPath& path, int32_t width
   ScalePath(path, sc);
 
   EmfRecorder rec(picture.FrameWidth, picture.FrameHeight);
+  // About 16 bytes a point and 8 a figure, once for each layer.
+  rec.Reserve(1024 + static_cast<size_t>(std::max(path.Count(), 0)) * 20 * (s.Fukuromoji ? 2 : 1));
   try {
     Record(rec, path, sc, s);
   } catch (...) {

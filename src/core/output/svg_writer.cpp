@@ -1,11 +1,14 @@
 #include "core/output/svg_writer.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "core/outline/capture.h"
 #include "core/platform/atomic_file.h"
@@ -82,36 +85,123 @@ std::string FormatNumberExactly(double v) {
 
 namespace {
 
-// Appends N(v) to `out` without building temporaries: the writer formats two
-// numbers a path point, tens of thousands a document.
-void AppendNumber(std::string& out, double v) {
-  if (std::isfinite(v)) {
-    // Fast path for the values a drawing has: scaled by 10^4 in extended
-    // precision, the fraction is known to within 1e-6, so unless it lies next
-    // to a half the 18-digit string rounds the same way as the value itself.
-    const long double a = std::fabs(static_cast<long double>(v));
-    if (a < 1e9L) {
-      const long double t = a * 10000.0L;
-      const long double whole = std::floor(t);
-      const long double frac = t - whole;
-      if (std::fabs(frac - 0.5L) > 1e-5L) {
-        unsigned long long n = static_cast<unsigned long long>(whole) + (frac > 0.5L ? 1 : 0);
-        char digits[32];
-        char* p = digits + sizeof digits;
-        for (int i = 0; i < 4; ++i, n /= 10) *--p = static_cast<char>('0' + n % 10);
-        *--p = '.';
-        do {
-          *--p = static_cast<char>('0' + n % 10);
-          n /= 10;
-        } while (n);
-        const bool zero = std::all_of(p, digits + sizeof digits, [](char c) { return c == '0' || c == '.'; });
-        if (v < 0 && !zero) *--p = '-';
-        out.append(p, digits + sizeof digits);
-        return;
-      }
-    }
+using uint128 = unsigned __int128;
+
+// 10^0 to 10^19, all that 64 bits hold.
+constexpr auto kPowersOf10 = [] {
+  std::array<uint64_t, 20> powers{};
+  uint64_t p = 1;
+  for (uint64_t& power : powers) {
+    power = p;
+    p *= 10;
   }
-  out += FormatNumberExactly(v);
+  return powers;
+}();
+
+// Decimal digits of n, none for 0: log10(2) is about 1233 / 4096.
+int DigitCount(uint64_t n) {
+  const int guess = (std::bit_width(n) * 1233) >> 12;
+  return guess + (n >= kPowersOf10[guess] ? 1 : 0);
+}
+
+// |v| x 10^4 rounded by the rule of N, in integers; false for the values left
+// to the exact rule (not finite, or 1e9 and beyond).
+//
+// Below 1e9 a double is m / 2^k exactly, with m < 2^53 and k at least 23, so
+// |v| x 10^4 = m x 625 / 2^(k-4), a 63-bit numerator over a power of two: it
+// splits into a whole part w and a remainder without error. At or above the
+// half, the 18-digit string is at or above it too (the half has 14 digits at
+// most) and rounds up. Below it, the string rounds up only when the cut to 18
+// digits lands on the half itself: when the distance to it is at most half a
+// unit of the 18th digit, 5 x 10^(E-18) for a value of exponent E, which is
+// never more than 29 of the 2^-(k-4) steps. (No double lies exactly half a
+// unit below a half, so how a tie would go does not arise.)
+bool ScaledMagnitude(double v, uint64_t& scaled) {
+  const double a = std::fabs(v);
+  if (!(a < 1e9)) return false;
+  const uint64_t bits = std::bit_cast<uint64_t>(a);
+  const int biased = static_cast<int>(bits >> 52);
+  const int shift = 1071 - biased;  // k - 4; at least 19
+  // Below 2^62.3 / 2^64 (and for the subnormal values): far from a half.
+  if (biased == 0 || shift >= 64) {
+    scaled = 0;
+    return true;
+  }
+  const uint64_t t = ((bits & ((uint64_t{1} << 52) - 1)) | (uint64_t{1} << 52)) * 625;
+  const uint64_t whole = t >> shift;  // below 10^13
+  const uint64_t remainder = t & ((uint64_t{1} << shift) - 1);
+  const uint64_t half = uint64_t{1} << (shift - 1);
+  if (remainder >= half) {
+    scaled = whole + 1;
+    return true;
+  }
+  const uint64_t below = half - remainder;
+  // E = digits of w - 5 (w = 0 below a half means a value near 0.00005, E = -5):
+  // below / 2^shift <= 5 x 10^(E-14) <=> below x 10^(19 - digits) <= 5 x 2^shift.
+  scaled = whole + (below <= 32 && static_cast<uint128>(below) * kPowersOf10[19 - DigitCount(whole)] <=
+                                       static_cast<uint128>(5) << shift
+                        ? 1
+                        : 0);
+  return true;
+}
+
+// "0000" to "9999": a number's text is copied four digits at a time.
+constexpr auto kFourDigits = [] {
+  std::array<char, 4 * 10000> digits{};
+  for (int i = 0; i < 10000; ++i) {
+    digits[4 * i] = static_cast<char>('0' + i / 1000);
+    digits[4 * i + 1] = static_cast<char>('0' + i / 100 % 10);
+    digits[4 * i + 2] = static_cast<char>('0' + i / 10 % 10);
+    digits[4 * i + 3] = static_cast<char>('0' + i % 10);
+  }
+  return digits;
+}();
+
+// The longest text PutNumber writes: "-", 13 digits, ".", 4 decimals; it may
+// write up to 3 characters beyond the end it returns.
+constexpr size_t kMaxNumberChars = 19;
+constexpr size_t kNumberRoom = kMaxNumberChars + 3;
+
+// Writes m (below 10^4) as four digits at p; returns the end.
+char* PutFourDigits(char* p, uint32_t m) {
+  std::memcpy(p, kFourDigits.data() + 4 * m, 4);
+  return p + 4;
+}
+
+// Writes m (below 10^4) without leading zeros at p, and up to 3 characters
+// beyond the end it returns.
+char* PutUpToFourDigits(char* p, uint32_t m) {
+  const int digits = m < 10 ? 1 : m < 100 ? 2 : m < 1000 ? 3 : 4;
+  std::memcpy(p, kFourDigits.data() + 4 * m + 4 - digits, 4);
+  return p + digits;
+}
+
+// Writes N(v) at `p` and returns its end, or nullptr (writing nothing) for a
+// value left to FormatNumberExactly.
+char* PutNumber(char* p, double v) {
+  uint64_t scaled;
+  if (!ScaledMagnitude(v, scaled)) return nullptr;
+  if (v < 0 && scaled != 0) *p++ = '-';
+  const uint64_t whole = scaled / 10000;  // at most 10^9
+  if (whole < 10000) {
+    p = PutUpToFourDigits(p, static_cast<uint32_t>(whole));
+  } else if (whole < 100000000) {
+    p = PutFourDigits(PutUpToFourDigits(p, static_cast<uint32_t>(whole / 10000)), static_cast<uint32_t>(whole % 10000));
+  } else {
+    p = PutUpToFourDigits(p, static_cast<uint32_t>(whole / 100000000));
+    p = PutFourDigits(PutFourDigits(p, static_cast<uint32_t>(whole / 10000 % 10000)),
+                      static_cast<uint32_t>(whole % 10000));
+  }
+  *p = '.';
+  return PutFourDigits(p + 1, static_cast<uint32_t>(scaled % 10000));
+}
+
+void AppendNumber(std::string& out, double v) {
+  char buf[kNumberRoom];
+  if (const char* end = PutNumber(buf, v))
+    out.append(buf, static_cast<size_t>(end - buf));
+  else
+    out += FormatNumberExactly(v);
 }
 
 }  // namespace
@@ -136,33 +226,127 @@ struct Scale {
   double X(double v) const { return v * 25.4 * q / resolution + r * 1.5; }
 };
 
-// One path element: its text up to the opening quote of d, then the points.
-std::string PathElement(const std::string& head, const TPath& path, const Scale& sc) {
-  std::string e = head;
-  e.reserve(head.size() + 20 * static_cast<size_t>(std::max(path.Count(), 0)));
+// The document text as it grows. Room is made ahead and the text written
+// through a pointer: a path point costs two numbers and a few characters, and
+// appending them one by one would cost more than formatting them. With a sink,
+// the text is handed on in pieces of about kPiece bytes.
+class DocumentText {
+ public:
+  static constexpr size_t kPiece = 64 * 1024;
+
+  explicit DocumentText(SvgSink* sink) : sink_(sink) {}
+
+  void Reserve(size_t bytes) { text_.reserve(sink_ ? kPiece + 4096 : bytes); }
+
+  // Room for `n` more characters at the end; Commit says how far they were
+  // used. The string grows in small steps within its reservation: each step
+  // clears what it adds, and small clearings are the cheap ones.
+  char* Room(size_t n) {
+    if (used_ + n > text_.size()) text_.resize(std::max(std::min(text_.capacity(), text_.size() + 1024), used_ + n));
+    return text_.data() + used_;
+  }
+  void Commit(const char* end) { used_ = static_cast<size_t>(end - text_.data()); }
+
+  void Put(std::string_view s) {
+    char* p = Room(s.size());
+    std::memcpy(p, s.data(), s.size());
+    Commit(p + s.size());
+  }
+  void Number(double v) {
+    char* p = Room(kNumberRoom);
+    if (char* end = PutNumber(p, v))
+      Commit(end);
+    else
+      Put(FormatNumberExactly(v));
+  }
+
+  // Appends a copy of the `n` characters from `from`.
+  void Repeat(size_t from, size_t n) {
+    text_.resize(used_);  // the room made ahead goes: the copy needs none cleared
+    text_.append(text_, from, n);
+    used_ = text_.size();
+  }
+
+  size_t Size() const { return used_; }
+  char Back() const { return text_[used_ - 1]; }
+  void PopBack() { --used_; }
+  std::string_view Tail(size_t from) const { return {text_.data() + from, used_ - from}; }
+
+  // Whether the text has grown to a piece that goes to the sink.
+  bool Full() const { return sink_ && used_ >= kPiece; }
+  void MaybeFlush() {
+    if (Full()) Flush();
+  }
+  void Flush() {
+    if (sink_ && used_ > 0) sink_->Write(Tail(0));
+    used_ = 0;
+  }
+
+  std::string Take() {
+    text_.resize(used_);
+    return std::move(text_);
+  }
+
+ private:
+  SvgSink* sink_;
+  std::string text_;
+  size_t used_ = 0;
+};
+
+// Characters a point takes at most in the path data, for numbers of at most
+// `numberChars` characters: "C", two numbers with their blanks, "z\r\n".
+size_t PointChars(size_t numberChars) { return 1 + 2 * (numberChars + 1) + 3; }
+
+// The path data of `path`, appended to `out`, with the trailing blanks and
+// line breaks cut. When `kept` is given and pieces of the data go to the sink
+// on the way, the whole data text is also left in `kept`, to be written again.
+void PathData(DocumentText& out, const TPath& path, const Scale& sc, std::string* kept) {
+  size_t start = out.Size();
+  bool flushed = false;
   int bezier = 0;
   for (int32_t i = 0; i < path.Count(); ++i) {
     const PathPoint p = path.GetPoint(i);
+    if (out.Full()) {
+      if (kept) kept->append(out.Tail(start));
+      out.Flush();
+      start = 0;
+      flushed = true;
+    }
+    char* at = out.Room(PointChars(kNumberRoom));
     switch (p.Kind) {
-      case pkMoveTo: e += 'M'; break;
-      case pkLineTo: e += 'L'; break;
+      case pkMoveTo: *at++ = 'M'; break;
+      case pkLineTo: *at++ = 'L'; break;
       case pkBezierTo:
         if (bezier == 3) bezier = 0;
         ++bezier;
-        if (bezier == 1) e += 'C';
+        if (bezier == 1) *at++ = 'C';
         break;
     }
-    AppendNumber(e, sc.X(p.X));
-    e += ' ';
-    AppendNumber(e, sc.X(p.Y));
-    e += ' ';
+    const double x = sc.X(p.X), y = sc.X(p.Y);
+    char* end = PutNumber(at, x);
+    if (end) {
+      *end++ = ' ';
+      end = PutNumber(end, y);
+    }
+    if (end) {
+      *end++ = ' ';
+      out.Commit(end);
+    } else {
+      // A coordinate beyond the integer formatting: the exact rule's text.
+      out.Commit(at);
+      out.Number(x);
+      out.Put(" ");
+      out.Number(y);
+      out.Put(" ");
+    }
     if (p.CloseFigure) {
-      e += "z\r\n";
+      out.Put("z\r\n");
       bezier = 0;
     }
   }
-  while (!e.empty() && static_cast<unsigned char>(e.back()) <= 32) e.pop_back();
-  return e + "\"/>";
+  // The trailing blanks all belong to the last point, which is never flushed.
+  while (out.Size() > start && static_cast<unsigned char>(out.Back()) <= 32) out.PopBack();
+  if (kept && flushed) kept->append(out.Tail(start));
 }
 
 std::string Style(const std::string& fill, const std::string& stroke, double width, const ConversionSettings& s) {
@@ -171,9 +355,17 @@ std::string Style(const std::string& fill, const std::string& stroke, double wid
          "\" d=\"";
 }
 
-}  // namespace
+// A generous estimate of the document's length, so that it is made in one
+// allocation: the numbers are no longer than the page's largest side.
+size_t EstimatedChars(const TPath& path, double w, double h, bool twoLayers) {
+  const double side = std::max({std::fabs(w), std::fabs(h), 1.0});
+  const size_t numberChars = side < 1e9 ? static_cast<size_t>(std::log10(side)) + 7 : kMaxNumberChars;
+  const size_t points = static_cast<size_t>(std::max(path.Count(), 0));
+  return 1024 + (twoLayers ? 2 : 1) * points * (PointChars(numberChars) - 2);
+}
 
-std::string SvgDocument(const TPath& path, int32_t width, int32_t height, const ConversionSettings& s) {
+void GenerateDocument(const TPath& path, int32_t width, int32_t height, const ConversionSettings& s,
+                      DocumentText& out) {
   Scale sc;
   sc.q = SizeScale(s.Font.Size);
   sc.r = s.StrokeWidth / 100.0 * (s.Fukuromoji ? 2 : 1);
@@ -181,15 +373,46 @@ std::string SvgDocument(const TPath& path, int32_t width, int32_t height, const 
   const double w = width * 25.4 * sc.q / sc.resolution + sc.r * 3;
   const double h = height * 25.4 * sc.q / sc.resolution + sc.r * 3;
   const std::string fill = s.TransparentFill ? "none" : ColorToHtml(s.Font.Color);
+  out.Reserve(EstimatedChars(path, w, h, s.Fukuromoji));
 
-  std::string doc = "<?xml version=\"1.0\" standalone=\"yes\"?>\r\n";
+  out.Put("<?xml version=\"1.0\" standalone=\"yes\"?>\r\n");
   // The namespace is needed by browsers, which otherwise show an XML tree.
-  doc += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + FormatNumber(w) + "mm\" height=\"" + FormatNumber(h) +
-         "mm\" viewBox=\"0 0 " + FormatNumber(w) + " " + FormatNumber(h) + "\">\r\n";
-  doc += PathElement(Style(fill, ColorToHtml(s.StrokeColor), sc.r, s), path, sc) + "\r\n";
-  if (s.Fukuromoji) doc += PathElement(Style(fill, "none", 0, s), path, sc) + "\r\n";
-  doc += "</svg>\r\n";
-  return doc;
+  out.Put("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + FormatNumber(w) + "mm\" height=\"" + FormatNumber(h) +
+          "mm\" viewBox=\"0 0 " + FormatNumber(w) + " " + FormatNumber(h) + "\">\r\n");
+  out.Put(Style(fill, ColorToHtml(s.StrokeColor), sc.r, s));
+  const size_t dataStart = out.Size();
+  std::string kept;  // the data text, when pieces of it have gone to the sink
+  PathData(out, path, sc, s.Fukuromoji ? &kept : nullptr);
+  const size_t dataChars = out.Size() - dataStart;  // when all of it is still here
+  out.Put("\"/>\r\n");
+  if (s.Fukuromoji) {
+    // The fill-only layer has the same data: written again, not formatted again.
+    out.Put(Style(fill, "none", 0, s));
+    if (kept.empty()) {
+      out.Repeat(dataStart, dataChars);
+    } else {
+      for (size_t at = 0; at < kept.size(); at += DocumentText::kPiece) {
+        out.MaybeFlush();
+        out.Put(std::string_view(kept).substr(at, DocumentText::kPiece));
+      }
+    }
+    out.Put("\"/>\r\n");
+  }
+  out.Put("</svg>\r\n");
+}
+
+}  // namespace
+
+void WriteSvgDocument(const TPath& path, int32_t width, int32_t height, const ConversionSettings& s, SvgSink& out) {
+  DocumentText text(&out);
+  GenerateDocument(path, width, height, s, text);
+  text.Flush();
+}
+
+std::string SvgDocument(const TPath& path, int32_t width, int32_t height, const ConversionSettings& s) {
+  DocumentText text(nullptr);
+  GenerateDocument(path, width, height, s, text);
+  return text.Take();
 }
 
 std::string SvgDocumentFor(const ConversionSettings& s, int screenPpi) {

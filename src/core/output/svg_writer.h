@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "core/outline/path_record.h"
 #include "core/platform/errors.h"
@@ -14,13 +15,26 @@ namespace glyphor {
 // N(v): four decimals, halves away from zero after a cut to 18 significant
 // digits, always "." as the separator.
 std::string FormatNumber(double v);
-// The same rule without FormatNumber's fast path for values clear of a half.
+// The same rule by way of the 18-digit decimal string: what FormatNumber's
+// integer arithmetic is checked against, and its way for values of 1e9 and more.
 std::string FormatNumberExactly(double v);
 // "#RRGGBB" from a colour value whose low byte is red; the top byte is ignored.
 std::string ColorToHtml(uint32_t color);
 
+// Receives a document in pieces, in order: joined, they are the document.
+class SvgSink {
+ public:
+  virtual ~SvgSink() = default;
+  virtual void Write(std::string_view piece) = 0;
+};
+
 // The document for an already captured path (`width`, `height` in path units).
 std::string SvgDocument(const TPath& path, int32_t width, int32_t height, const ConversionSettings& s);
+// The same document handed to `out` in pieces of about 64 KiB as it is made,
+// so that a long text's document need not be held whole. In two-layer mode
+// the path data is held once, for the second layer. Exceptions from `out`
+// pass through.
+void WriteSvgDocument(const TPath& path, int32_t width, int32_t height, const ConversionSettings& s, SvgSink& out);
 
 // Captures the text of `s` afresh and returns its document.
 std::string SvgDocumentFor(const ConversionSettings& s, int screenPpi);

@@ -1,8 +1,8 @@
 #include "gui/preview/preview_image.h"
 
 #include <climits>
+#include <thread>
 
-#include <QPainter>
 #include <QtGlobal>
 
 #include "core/platform/errors.h"
@@ -30,10 +30,14 @@ QImage RenderPreview(const MetafilePicture& pic, int screenPpi) {
   QImage image(int(size.Width), int(size.Height), QImage::Format_RGB32);
   if (image.isNull()) throw EOutOfResources();
   image.fill(Qt::white);
-  // Not antialiased: the platform's playback is not either, and a long line
-  // of text would take several times longer.
-  QPainter painter(&image);
-  PlayResult played = PlayMetafile(pic.Bytes, painter, image.rect());
+  // Not antialiased (the image player's painters are not): the platform's
+  // playback is not either, and a long line of text would take several
+  // times longer.
+  // A second thread pays only where a core is likely to be free for it: with
+  // two, the window's own work and the system's often hold the other, and
+  // waiting for a held-back thread costs more than it saves.
+  const int threads = std::thread::hardware_concurrency() > 2 ? 2 : 1;
+  PlayResult played = PlayMetafileOnImage(pic.Bytes, image, threads);
   if (!played.Ok) qWarning("glyphor: preview not drawn: %s", played.Error.c_str());
   return image;
 }

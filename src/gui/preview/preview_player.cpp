@@ -1,8 +1,12 @@
 #include "gui/preview/preview_player.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <exception>
+#include <system_error>
+#include <thread>
 
 #include <QPainterPath>
 
@@ -65,13 +69,32 @@ Qt::PenJoinStyle JoinStyle(uint32_t style) {
   }
 }
 
-// Qt's antialiasing rasterizer walks the whole outline once for every band of
-// rows, and splits the bands thinner while a row holds more cells than its
-// pool: a line of text some thousand pixels wide then takes seconds. Drawn
-// in columns, each with the figures that reach into it, it takes
-// milliseconds, and every pixel comes out as before (the columns share no
-// pixel, and a figure that does not reach a column adds nothing to it).
-constexpr double kColumnWidth = 512;
+// One fill, or fill and stroke, of a recorded path: kept until the whole
+// metafile has been checked, then drawn.
+struct Drawing {
+  QPainterPath Path;
+  QPen Pen;
+  QBrush Brush;
+  double Reach = 0;  // how far the ink may lie beyond the path's control points
+  QRectF Bounds;     // the control points' bounds
+  // The figures (subpaths) and how far across each reaches, once split.
+  std::vector<QPainterPath> Figures;
+  std::vector<std::pair<double, double>> Spans;
+};
+
+// Qt's rasterizers slow down more than in proportion to the width of what
+// they draw: the antialiasing one walks the whole outline once for every band
+// of rows, and splits the bands thinner while a row holds more cells than its
+// pool; the aliased one keeps the crossings of each row in a search tree that
+// a line of text, fed from left to right, turns into a list. A line some
+// thousand pixels wide then takes a second. Drawn in columns, each with the
+// figures that reach into it, it takes milliseconds, and every pixel comes
+// out as before (the columns share no pixel, and a figure that does not reach
+// a column adds nothing to it). Narrow columns cost least as long as few
+// figures are drawn in two: a column is about three figures wide, and ends in
+// a gap between figures where there is one near that.
+constexpr double kAtOnceWidth = 1024;  // narrower drawings are drawn whole
+constexpr double kMinColumnWidth = 128, kMaxColumnWidth = 1024;
 
 std::vector<QPainterPath> SplitFigures(const QPainterPath& path) {
   std::vector<QPainterPath> figures;
@@ -89,41 +112,141 @@ std::vector<QPainterPath> SplitFigures(const QPainterPath& path) {
   return figures;
 }
 
-// Draws `path` with the painter's pen and brush; the painter maps its
-// coordinates to the device's pixels unchanged.
-void DrawInColumns(QPainter& painter, const QPainterPath& path, double reach) {
-  std::vector<QPainterPath> figures = SplitFigures(path);
-  std::vector<std::pair<double, double>> spans;
-  for (const QPainterPath& f : figures) {
-    QRectF box = f.controlPointRect();
-    spans.emplace_back(box.left() - reach, box.right() + reach);
+void SplitIntoFigures(Drawing& d) {
+  if (!d.Figures.empty() || d.Path.isEmpty()) return;
+  d.Figures = SplitFigures(d.Path);
+  for (const QPainterPath& f : d.Figures) {
+    const QRectF box = f.controlPointRect();
+    d.Spans.emplace_back(box.left() - d.Reach, box.right() + d.Reach);
   }
-  QRectF bounds = path.controlPointRect();
-  int width = painter.device()->width(), height = painter.device()->height();
-  int first = int(std::clamp(std::floor(bounds.left() - reach), 0.0, double(width)));
-  int last = int(std::clamp(std::ceil(bounds.right() + reach), 0.0, double(width)));
-  Qt::ClipOperation clip = painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip;
-  for (int x = first; x < last; x += int(kColumnWidth)) {
+}
+
+int ColumnWidth(const Drawing& d) {
+  if (d.Spans.empty()) return int(kMinColumnWidth);
+  std::vector<double> widths;
+  for (const auto& [left, right] : d.Spans) widths.push_back(right - left);
+  std::nth_element(widths.begin(), widths.begin() + widths.size() / 2, widths.end());
+  return int(std::clamp(3 * widths[widths.size() / 2], kMinColumnWidth, kMaxColumnWidth));
+}
+
+// Whole x positions that no figure's span reaches, one for each gap, in order.
+std::vector<int> Gaps(const Drawing& d) {
+  std::vector<std::pair<double, double>> spans = d.Spans;
+  std::sort(spans.begin(), spans.end());
+  std::vector<int> gaps;
+  for (size_t i = 1; i < spans.size(); ++i) {
+    const double covered = spans[i - 1].second;
+    const double cut = std::floor(covered) + 1;
+    if (cut < spans[i].first && std::fabs(cut) < 1e9) gaps.push_back(int(cut));
+    spans[i].second = std::max(spans[i].second, covered);
+  }
+  return gaps;
+}
+
+// Column edges from `first` to `last`: about every `width` pixels, at the gap
+// nearest to that between half a column and three columns on.
+std::vector<int> ColumnEdges(const std::vector<int>& gaps, int width, int first, int last) {
+  std::vector<int> edges{first};
+  auto gap = gaps.begin();
+  while (edges.back() < last) {
+    const int x = edges.back(), want = x + width;
+    gap = std::lower_bound(gap, gaps.end(), x + width / 2);
+    int next = want;
+    for (auto g = gap; g != gaps.end() && *g <= x + 3 * width; ++g)
+      if (next == want || std::abs(*g - want) < std::abs(next - want)) next = *g;
+    edges.push_back(std::min(next, last));
+  }
+  return edges;
+}
+
+// Draws the columns of `d` that meet the device's x from `from` to `to`,
+// with the painter's pen and brush; the painter maps its coordinates to the
+// device's pixels unchanged.
+void DrawInColumns(QPainter& painter, Drawing& d, int from, int to) {
+  SplitIntoFigures(d);
+  const int height = painter.device()->height();
+  const int first = int(std::clamp(std::floor(d.Bounds.left() - d.Reach), double(from), double(to)));
+  const int last = int(std::clamp(std::ceil(d.Bounds.right() + d.Reach), double(from), double(to)));
+  const std::vector<int> edges = ColumnEdges(Gaps(d), ColumnWidth(d), first, last);
+  const Qt::ClipOperation clip = painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip;
+  for (size_t c = 0; c + 1 < edges.size(); ++c) {
+    const int x0 = edges[c], x1 = edges[c + 1];
     QPainterPath part;
-    part.setFillRule(path.fillRule());
-    for (size_t i = 0; i < figures.size(); ++i)
-      if (spans[i].second >= x && spans[i].first <= x + kColumnWidth) part.addPath(figures[i]);
+    part.setFillRule(d.Path.fillRule());
+    for (size_t i = 0; i < d.Figures.size(); ++i)
+      if (d.Spans[i].second >= x0 && d.Spans[i].first <= x1) part.addPath(d.Figures[i]);
     if (part.isEmpty()) continue;
     painter.save();
-    painter.setClipRect(QRect(x, 0, int(kColumnWidth), height), clip);
+    painter.setClipRect(QRect(x0, 0, x1 - x0, height), clip);
     painter.drawPath(part);
     painter.restore();
   }
 }
 
-// Runs the records of one metafile. Without a painter it only checks them,
-// so that a malformed metafile is refused before anything is drawn.
+void DrawAll(QPainter& painter, std::vector<Drawing>& drawings) {
+  const bool pixelSpace = painter.combinedTransform().type() == QTransform::TxNone;
+  for (Drawing& d : drawings) {
+    painter.setPen(d.Pen);
+    painter.setBrush(d.Brush);
+    if (!pixelSpace || d.Bounds.width() <= kAtOnceWidth)
+      painter.drawPath(d.Path);
+    else
+      DrawInColumns(painter, d, 0, painter.device()->width());
+  }
+}
+
+// Bands of the image, each with about as many of the figures' points, that
+// two threads take in turn, each the next one free: a thread that the system
+// holds back leaves the rest to the other. No band when the picture is too
+// small to share.
+constexpr int kBands = 8;
+
+std::vector<int> BandEdges(std::vector<Drawing>& drawings, int width) {
+  if (width < 2 * kAtOnceWidth) return {};
+  std::vector<std::pair<double, int>> weights;  // a figure's middle and its points
+  for (Drawing& d : drawings) {
+    SplitIntoFigures(d);
+    for (size_t i = 0; i < d.Figures.size(); ++i)
+      weights.emplace_back((d.Spans[i].first + d.Spans[i].second) / 2, d.Figures[i].elementCount());
+  }
+  std::sort(weights.begin(), weights.end());
+  int64_t total = 0, seen = 0;
+  for (const auto& w : weights) total += w.second;
+  std::vector<int> edges{0};
+  for (const auto& [middle, points] : weights) {
+    seen += points;
+    const int x = int(std::clamp(std::round(middle), 0.0, double(width)));
+    if (seen * kBands >= total * int64_t(edges.size()) && x > edges.back()) edges.push_back(x);
+  }
+  if (edges.back() < width) edges.push_back(width);
+  return edges;
+}
+
+// Takes bands until none is left and draws all drawings into each, in order,
+// through a painter of its own on the pixels of an image shaped as `image`.
+void DrawBands(uchar* pixels, const QImage& image, std::vector<Drawing>& drawings, const std::vector<int>& edges,
+               std::atomic<size_t>& next) {
+  QImage view(pixels, image.width(), image.height(), image.bytesPerLine(), image.format());
+  QPainter painter(&view);
+  for (size_t band; (band = next++) + 1 < edges.size();) {
+    painter.setClipRect(QRect(edges[band], 0, edges[band + 1] - edges[band], image.height()));
+    for (Drawing& d : drawings) {
+      painter.setPen(d.Pen);
+      painter.setBrush(d.Brush);
+      DrawInColumns(painter, d, edges[band], edges[band + 1]);
+    }
+  }
+}
+
+// Runs the records of one metafile, keeping what they draw, so that a
+// malformed metafile is refused before anything is drawn.
 class Interpreter {
  public:
-  Interpreter(const std::vector<uint8_t>& emf, QRectF target, QPainter* painter)
-      : data_(emf.data()), size_(emf.size()), target_(target), painter_(painter) {}
+  Interpreter(const std::vector<uint8_t>& emf, QRectF target) : data_(emf.data()), size_(emf.size()), target_(target) {}
 
-  void Run();
+  // Checks every record; throws Malformed or EmfFormatError for a metafile to
+  // refuse. Returns what is to be drawn, in order.
+  std::vector<Drawing> Run();
 
  private:
   void ReadHeader(const EmfRecord& r);
@@ -148,7 +271,7 @@ class Interpreter {
   const uint8_t* data_;
   size_t size_;
   QRectF target_;
-  QPainter* painter_;
+  std::vector<Drawing> drawings_;
 
   // Frame of the picture (0.01 mm) and the reference device, from the header.
   double frameLeft_ = 0, frameTop_ = 0, scaleX_ = 1, scaleY_ = 1;
@@ -168,12 +291,12 @@ class Interpreter {
   bool inPath_ = false, pathReady_ = false, figureOpen_ = false;
 };
 
-void Interpreter::Run() {
+std::vector<Drawing> Interpreter::Run() {
   EmfReader reader(std::span<const uint8_t>(data_, size_));
   ReadHeader(reader.Header());
   EmfRecord r;
   while (reader.Next(r)) {
-    if (r.Type() == EMR_EOF) return;
+    if (r.Type() == EMR_EOF) break;
     try {
       Dispatch(r);
     } catch (const Malformed& m) {
@@ -182,6 +305,7 @@ void Interpreter::Run() {
       throw Malformed{std::string(e.what()) + " (record at byte " + std::to_string(reader.Offset()) + ")"};
     }
   }
+  return std::move(drawings_);
 }
 
 void Interpreter::ReadHeader(const EmfRecord& r) {
@@ -415,17 +539,12 @@ QPen Interpreter::MakePen() const {
 }
 
 void Interpreter::Draw(const QPainterPath& path, const QPen& pen, const QBrush& brush) {
-  if (!painter_ || (pen.style() == Qt::NoPen && brush.style() == Qt::NoBrush)) return;
-  painter_->setPen(pen);
-  painter_->setBrush(brush);
-  QRectF bounds = path.controlPointRect();
-  bool pixelSpace = painter_->combinedTransform().type() == QTransform::TxNone;
-  if (!pixelSpace || bounds.width() <= 2 * kColumnWidth) return painter_->drawPath(path);
+  if (pen.style() == Qt::NoPen && brush.style() == Qt::NoBrush) return;
   // How far a stroke may reach beyond its figure: a miter up to the limit
   // times the half width, a square cap the half diagonal; one more pixel for
   // the antialiasing.
-  double reach = pen.style() == Qt::NoPen ? 1 : pen.widthF() / 2 * std::max(miterLimit_, 1.5) + 1;
-  DrawInColumns(*painter_, path, reach);
+  const double reach = pen.style() == Qt::NoPen ? 1 : pen.widthF() / 2 * std::max(miterLimit_, 1.5) + 1;
+  drawings_.push_back(Drawing{path, pen, brush, reach, path.controlPointRect(), {}, {}});
 }
 
 class PainterStateGuard {
@@ -439,19 +558,67 @@ class PainterStateGuard {
   QPainter& p_;
 };
 
-}  // namespace
-
-PlayResult PlayMetafile(const std::vector<uint8_t>& emf, QPainter& painter, QRect target) {
-  QRectF area(target.x(), target.y(), target.width(), target.height());
+// Checks the whole metafile and keeps what it draws, mapped onto `target`.
+PlayResult Read(const std::vector<uint8_t>& emf, QRect target, std::vector<Drawing>& drawings) {
   try {
-    Interpreter(emf, area, nullptr).Run();
+    drawings = Interpreter(emf, QRectF(target.x(), target.y(), target.width(), target.height())).Run();
   } catch (const Malformed& m) {
     return {false, m.What};
   } catch (const EmfFormatError& e) {
     return {false, e.what()};
   }
+  return {};
+}
+
+}  // namespace
+
+PlayResult PlayMetafile(const std::vector<uint8_t>& emf, QPainter& painter, QRect target) {
+  std::vector<Drawing> drawings;
+  PlayResult read = Read(emf, target, drawings);
+  if (!read.Ok) return read;
   PainterStateGuard guard(painter);
-  Interpreter(emf, area, &painter).Run();
+  DrawAll(painter, drawings);
+  return {};
+}
+
+PlayResult PlayMetafileOnImage(const std::vector<uint8_t>& emf, QImage& image, int threads) {
+  std::vector<Drawing> drawings;
+  PlayResult read = Read(emf, image.rect(), drawings);
+  if (!read.Ok) return read;
+  const std::vector<int> edges = threads > 1 ? BandEdges(drawings, image.width()) : std::vector<int>{};
+  if (edges.empty()) {
+    QPainter painter(&image);
+    DrawAll(painter, drawings);
+    return {};
+  }
+  // Each thread paints through a painter and image of its own onto the same
+  // pixels, and Qt's paths and pens may be used from two threads only as
+  // copies of their own.
+  uchar* pixels = image.bits();
+  std::vector<Drawing> theirs = drawings;
+  std::atomic<size_t> next{0};
+  std::exception_ptr failure;
+  std::thread helper;
+  try {
+    helper = std::thread([&] {
+      try {
+        DrawBands(pixels, image, theirs, edges, next);
+      } catch (...) {
+        failure = std::current_exception();
+      }
+    });
+  } catch (const std::system_error&) {
+    // No thread to be had: this one draws every band.
+  }
+  std::exception_ptr mine;
+  try {
+    DrawBands(pixels, image, drawings, edges, next);
+  } catch (...) {
+    mine = std::current_exception();
+  }
+  if (helper.joinable()) helper.join();
+  if (mine) std::rethrow_exception(mine);
+  if (failure) std::rethrow_exception(failure);
   return {};
 }
 

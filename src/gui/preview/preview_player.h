@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include <QImage>
 #include <QPainter>
 #include <QRect>
 
@@ -22,5 +23,10 @@ struct PlayResult {
 // Ok false. Records the player does not know are skipped. The painter's state
 // is restored; its render hints (antialiasing) are the caller's choice.
 PlayResult PlayMetafile(const std::vector<uint8_t>& emf, QPainter& painter, QRect target);
+
+// The same onto the whole of `image`, aliased, with pixels exactly as
+// PlayMetafile gives them. With `threads` 2, a wide picture is drawn by two
+// threads, each into its own bands of the image's pixels.
+PlayResult PlayMetafileOnImage(const std::vector<uint8_t>& emf, QImage& image, int threads);
 
 }  // namespace glyphor

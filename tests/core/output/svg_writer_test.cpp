@@ -64,6 +64,32 @@ TEST(SvgNumbers, FastPathAgreesWithTheDecimalRule) {
   }
 }
 
+TEST(SvgNumbers, WriterCoordinatesAgreeWithTheDecimalRule) {
+  // Formed exactly as the writer forms them, at every resolution, for small
+  // and common font sizes and several stroke widths (one doubled, as in the
+  // two-layer mode): pixels across two ems in a stride, then far out as long
+  // lines reach, on both sides of the origin.
+  const int sizes[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 18, 24, 36, 48, 72, 144, 1000};
+  const double strokes[] = {0, 1 / 100.0, 50 / 100.0 * 2, 333 / 100.0};
+  int failures = 0;
+  auto agrees = [&](double x, int resolution, double q, double r) {
+    const double v = x * 25.4 * q / resolution + r * 1.5;
+    if (FormatNumber(v) == FormatNumberExactly(v)) return true;
+    ADD_FAILURE() << "pixel " << x << " at " << resolution << " dpi, q " << q << ", r " << r << ": " << FormatNumber(v)
+                  << " against " << FormatNumberExactly(v);
+    return ++failures < 10;
+  };
+  for (int resolution = 400; resolution <= 1200; ++resolution)
+    for (int size : sizes)
+      for (double r : strokes) {
+        const double q = size / 72.0;
+        for (int x = -resolution / 4 + (resolution + size) % 29; x <= 2 * resolution; x += 29)
+          if (!agrees(x, resolution, q, r)) return;
+        for (double x = 3.0 * resolution; x < 2.2e9; x = x * 5 + 1)
+          if (!agrees(x, resolution, q, r) || !agrees(-x, resolution, q, r)) return;
+      }
+}
+
 TEST(SvgNumbers, PointWhateverTheLocale) {
   const char* old = std::setlocale(LC_NUMERIC, nullptr);
   const std::string saved = old ? old : "C";
@@ -145,6 +171,51 @@ TEST(SvgDocument, EmptyPathGivesAnEmptyDataAttribute) {
   const std::string doc = SvgDocument(TPath(), 0, 465, Defaults72());
   EXPECT_NE(doc.find("width=\"1.5000mm\" height=\"31.0275mm\""), std::string::npos);
   EXPECT_NE(doc.find("stroke-miterlimit:4\" d=\"\"/>\r\n</svg>\r\n"), std::string::npos);
+}
+
+TEST(SvgDocument, PiecesForASinkJoinToTheSameDocument) {
+  // Long enough for many pieces; figures of all kinds, and corners so far out
+  // that their numbers take the exact rule's way.
+  TPath p;
+  for (int i = 0; i < 9000; ++i) {
+    const int x = i * 379 % 200000 - 3000, y = i * 97 % 9000;
+    p.Append({x, y}, PT_MOVETO);
+    p.Append({x + 400, y}, PT_LINETO);
+    for (int k = 1; k <= 3; ++k)
+      p.Append({x + 400 - 100 * k, y + 133 * k}, PT_BEZIERTO | (k == 3 ? PT_CLOSEFIGURE : 0));
+  }
+  p.Append({INT32_MAX, INT32_MIN}, PT_MOVETO);
+  p.Append({INT32_MIN, 7}, PT_LINETO | PT_CLOSEFIGURE);
+  struct Pieces : SvgSink {
+    void Write(std::string_view piece) override { pieces.emplace_back(piece); }
+    std::vector<std::string> pieces;
+  };
+  ConversionSettings s = Defaults72();
+  s.Font.Size = 1000;
+  for (bool twoLayers : {false, true}) {
+    s.Fukuromoji = twoLayers;
+    Pieces sink;
+    WriteSvgDocument(p, 200000, 9000, s, sink);
+    const std::string doc = SvgDocument(p, 200000, 9000, s);
+    std::string joined;
+    for (const std::string& piece : sink.pieces) {
+      EXPECT_LE(piece.size(), 128u * 1024);
+      joined += piece;
+    }
+    EXPECT_GT(sink.pieces.size(), twoLayers ? 20u : 10u);
+    EXPECT_EQ(joined, doc);
+
+    const double q = 1000 / 72.0, r = 0.5 * (twoLayers ? 2 : 1);
+    const std::string far = "M" + FormatNumberExactly(INT32_MAX * 25.4 * q / 400 + r * 1.5) + " " +
+                            FormatNumber(INT32_MIN * 25.4 * q / 400 + r * 1.5) + " L";
+    const size_t data = doc.find(" d=\"") + 4;
+    EXPECT_NE(doc.find(far), std::string::npos);
+    if (twoLayers) {
+      const size_t second = doc.find(" d=\"", data) + 4;
+      ASSERT_NE(second, std::string::npos + 4);
+      EXPECT_EQ(doc.substr(second, doc.find('"', second) - second), doc.substr(data, doc.find('"', data) - data));
+    }
+  }
 }
 
 TEST(WriteSvg, WritesTheCapturedTextAndReportsUncreatableFiles) {

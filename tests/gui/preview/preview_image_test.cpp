@@ -3,10 +3,12 @@
 #include <climits>
 
 #include <gtest/gtest.h>
+#include <QPainter>
 
 #include "core/output/metafile_picture.h"
 #include "core/platform/errors.h"
 #include "gui/preview/preview_emf_builder.h"
+#include "gui/preview/preview_player.h"
 
 namespace glyphor {
 namespace {
@@ -204,6 +206,34 @@ TEST(PreviewImage, BuiltTextPreviewHasTheFramesSize) {
     }
   EXPECT_GT(fill, 1000);
   EXPECT_GT(stroke, 500);
+}
+
+TEST(PreviewImage, ALongLineDrawnInPartsHasThePixelsOfOneDrawing) {
+  // Two layers with a thick mitred stroke: the columns end in the gaps
+  // between letters, and two threads may share the line; the pixels must be
+  // those of the whole line drawn at once (a translated painter draws so).
+  ConversionSettings s = LetterSettings("WAVE 袋文字 Glyphor, AVA! ");
+  for (int i = 0; i < 2; ++i) s.Text += s.Text;
+  s.Font.Name = "IPAPGothic";
+  s.Font.Size = 72;
+  s.StrokeWidth = 150;
+  s.Fukuromoji = true;
+  MetafilePicture picture;
+  BuildMetafile(picture, s, 96);
+  const QImage image = RenderPreview(picture, 96);
+  ASSERT_GT(image.width(), 4000);
+
+  QImage once(image.size(), QImage::Format_RGB32);
+  once.fill(Qt::white);
+  QPainter painter(&once);
+  painter.translate(1, 0);
+  ASSERT_TRUE(PlayMetafile(picture.Bytes, painter, once.rect().translated(-1, 0)).Ok);
+  painter.end();
+  EXPECT_EQ(image, once);
+  QImage shared(image.size(), QImage::Format_RGB32);
+  shared.fill(Qt::white);
+  ASSERT_TRUE(PlayMetafileOnImage(picture.Bytes, shared, 2).Ok);
+  EXPECT_EQ(shared, once);
 }
 
 }  // namespace

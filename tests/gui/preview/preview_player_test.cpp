@@ -192,7 +192,10 @@ TEST(PreviewPlayer, LinesOutsideAPathAreStroked) {
 }
 
 // A line of figures 3000 pixels wide: one across the whole width, nested
-// rings, a curve, and a corner left of x = 512 whose miter reaches over it.
+// rings, a curve, a corner whose miter reaches 9 pixels to its right, and a
+// row of narrow triangles whose miters reach 28 pixels beyond their tips, so
+// that wherever the player puts its column edges, miters cross them. Then a
+// second layer, filled only, over part of the first.
 std::vector<uint8_t> WideLine() {
   EmfBuilder b(300000, 10000);
   b.HiMetric().Pen(1, kMiterPen, 800, kBlue).Select(1).Miter(10).Brush(2, 0, kRed).Select(2);
@@ -202,7 +205,11 @@ std::vector<uint8_t> WideLine() {
   b.Move(40037, -9037)
       .Rec(EMR_POLYBEZIERTO, {0, 0, 0, 0, 3, 60037, uint32_t(-137), 80037, uint32_t(-137), 100037, uint32_t(-9037)});
   b.Move(50937, -3037).Line(48937, -2037).Line(48937, -4037).Close();
+  for (int x = 3037; x < 296000; x += 4111) b.Move(x + 700, -9637).Line(x, -9537).Line(x, -9737).Close();
   b.End().StrokeAndFill();
+  b.Brush(3, 0, 0x00FF00).Select(3).Begin();
+  for (int x = 20037; x < 290000; x += 30011) b.Rect(x, -4037, x + 9037, -5537);
+  b.End().Fill();
   return b.Bytes();
 }
 
@@ -236,11 +243,30 @@ TEST(PreviewPlayer, WideDrawingsInColumnsMatchTheDrawingAtOnce) {
   QImage columns = WideImage(true, false);
   EXPECT_EQ(columns, WideImage(false, false));
   EXPECT_LE(LargestDifference(WideImage(true, true), WideImage(false, true)), 2);
-  // The miter tip of the corner at x = 509 lies in the next column.
+  // The miter tip of the corner at x = 509 reaches 9 pixels beyond it.
   EXPECT_EQ(columns.pixel(515, 30), kBluePx);
   EXPECT_EQ(columns.pixel(520, 30), kWhitePx);
   EXPECT_EQ(columns.pixel(1070, 30), kRedPx);
-  EXPECT_EQ(columns.pixel(1085, 30), kWhitePx);  // the hole of a ring
+  EXPECT_EQ(columns.pixel(1085, 30), kWhitePx);        // the hole of a ring
+  EXPECT_EQ(columns.pixel(250, 45), qRgb(0, 255, 0));  // the second layer over the bar
+}
+
+TEST(PreviewPlayer, AnImageSharedBetweenThreadsGetsTheSamePixels) {
+  const QImage once = WideImage(false, false);
+  QImage shared(3000, 100, QImage::Format_RGB32);
+  shared.fill(Qt::white);
+  ASSERT_TRUE(PlayMetafileOnImage(WideLine(), shared, 2).Ok);
+  EXPECT_EQ(shared, once);
+  // Too narrow to share, and refused without a pixel drawn.
+  QImage narrow(100, 100, QImage::Format_RGB32);
+  narrow.fill(Qt::white);
+  ASSERT_TRUE(PlayMetafileOnImage(Square(kMiterPen, 400, 0).Bytes(), narrow, 2).Ok);
+  EXPECT_EQ(narrow, Play(Square(kMiterPen, 400, 0).Bytes()));
+  std::vector<uint8_t> bad = WideLine();
+  bad.resize(bad.size() - 20);  // no end-of-file record
+  shared.fill(Qt::white);
+  EXPECT_FALSE(PlayMetafileOnImage(bad, shared, 2).Ok);
+  EXPECT_TRUE(AllWhite(shared));
 }
 
 // Overwrites the 32-bit word at byte `at`.
