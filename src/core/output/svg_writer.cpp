@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "core/outline/capture.h"
+#include "core/output/cut_geometry.h"
 #include "core/platform/atomic_file.h"
 #include "core/platform/errors.h"
 #include "core/platform/viewer.h"
@@ -174,6 +175,7 @@ std::string Style(const std::string& fill, const std::string& stroke, double wid
 }  // namespace
 
 std::string SvgDocument(const TPath& path, int32_t width, int32_t height, const ConversionSettings& s) {
+  if (s.CutReady) return CutSvgDocument(path, width, height, s);
   Scale sc;
   sc.q = SizeScale(s.Font.Size);
   sc.r = s.StrokeWidth / 100.0 * (s.Fukuromoji ? 2 : 1);

@@ -39,6 +39,7 @@ const std::string kStartFile =
     "Resolution=400\r\n"
     "View=1\r\n"
     "SVGDir=\r\n"
+    "CutReady=0\r\n"
     "[EMF]\r\n"
     "EMFDir=\r\n";
 
