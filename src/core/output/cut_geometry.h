@@ -53,5 +53,9 @@ std::string CutSvgDocument(const TPath& path, int32_t width, int32_t height, con
 // Appends a coordinate in cut units as the SVG document writes millimetres
 // (four decimals, "." as the separator).
 void AppendMillimetres(std::string& out, int64_t units);
+// The same text written at `at`, which has room for MaxMillimetresChars
+// characters; returns its end.
+inline constexpr size_t MaxMillimetresChars = 24;
+char* WriteMillimetres(char* at, int64_t units);
 
 }  // namespace glyphor
