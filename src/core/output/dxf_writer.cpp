@@ -1,8 +1,10 @@
 #include "core/output/dxf_writer.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <string_view>
 
 #include "core/outline/capture.h"
 
@@ -100,17 +102,24 @@ void Tables(std::string& out, const std::vector<CutLayer>& layers) {
   Group(out, 0, "ENDSEC");
 }
 
-// A closed polyline, y flipped about the page's height.
+// A closed polyline, y flipped about the page's height. The vertices, tens
+// of thousands a drawing, are written straight into a buffer.
 void Polyline(std::string& out, const std::string& layer, const CutContour& c, int64_t top) {
   Group(out, 0, "POLYLINE");
   Group(out, 8, layer);
   Group(out, 66, "1");
   Point(out, 0, 0);
   Group(out, 70, "1");
+  const std::string head = "  0\r\nVERTEX\r\n  8\r\n" + layer + "\r\n 10\r\n";
+  constexpr std::string_view middle = "\r\n 20\r\n", tail = "\r\n 30\r\n0.0\r\n";
+  std::vector<char> buf(head.size() + middle.size() + tail.size() + 2 * MaxMillimetresChars);
   for (const CutPoint& p : c) {
-    Group(out, 0, "VERTEX");
-    Group(out, 8, layer);
-    Point(out, p.X, top - p.Y);
+    char* at = std::copy(head.begin(), head.end(), buf.data());
+    at = WriteMillimetres(at, p.X);
+    at = std::copy(middle.begin(), middle.end(), at);
+    at = WriteMillimetres(at, top - p.Y);
+    at = std::copy(tail.begin(), tail.end(), at);
+    out.append(buf.data(), at);
   }
   Group(out, 0, "SEQEND");
   Group(out, 8, layer);
@@ -133,6 +142,10 @@ int NearestAci(uint32_t color) {
 
 std::string DxfDocument(const std::vector<CutLayer>& layers, const CutPage& page) {
   std::string out;
+  size_t points = 0;
+  for (const CutLayer& layer : layers)
+    for (const CutContour& c : layer.Contours) points += c.size();
+  out.reserve(1024 + points * 72);
   Header(out, page);
   Tables(out, layers);
   Group(out, 0, "SECTION");
