@@ -190,7 +190,11 @@ void Flatten(Vec p0, Vec c1, Vec c2, Vec p3, const Tolerance& tol, std::vector<V
 // after a close the next subpath starts where the closed one did.
 class SubpathBuilder {
  public:
-  explicit SubpathBuilder(Tolerance tol) : tol_(tol) {}
+  // `storage` lends its memory to the first subpath.
+  SubpathBuilder(Tolerance tol, std::vector<Vertex> storage) : tol_(tol) {
+    storage.clear();
+    cur_.v = std::move(storage);
+  }
 
   void Move(Vec p) {
     End();
@@ -235,6 +239,7 @@ class SubpathBuilder {
 
   void End() {
     restart_ = false;
+    if (cur_.v.empty()) return;
     Subpath sp = std::move(cur_);
     cur_ = {};
     if (sp.closed && sp.v.size() > 1) {
@@ -353,24 +358,26 @@ std::vector<RawSubpath> ReadOutline(const TPath& path, const PageMap& map) {
 // on a circle: half the mean chord times the tangent of a quarter turn.
 void Straddle(Subpath& sp) {
   const size_t n = sp.v.size();
-  std::vector<Vec> moves(n);
+  // Points move in place once read; the first point of a closed subpath,
+  // read again last, is a corner and stays.
+  Vec prev = sp.v[n - 1].p;
   for (size_t k = 0; k < n; ++k) {
+    const Vec here = sp.v[k].p;
+    const Vec a = here - prev, b = sp.v[(k + 1) % n].p - here;
+    prev = here;
     if (sp.v[k].corner || (!sp.closed && (k == 0 || k + 1 == n))) continue;
-    const Vec prev = sp.v[(k + n - 1) % n].p, here = sp.v[k].p, next = sp.v[(k + 1) % n].p;
-    const Vec a = here - prev, b = next - here;
     const double la = Length(a), lb = Length(b);
     if (la == 0 || lb == 0) continue;
     const Vec ta = a * (1 / la), tb = b * (1 / lb);
     const double turn = std::atan2(std::fabs(Cross(ta, tb)), Dot(ta, tb));
     const double sagitta = (la + lb) / 4 * std::tan(turn / 4);
-    moves[k] = Unit(ta - tb) * (sagitta * 2 / 3);  // away from the centre of the turn
+    sp.v[k].p = here + Unit(ta - tb) * (sagitta * 2 / 3);  // away from the centre of the turn
   }
-  for (size_t k = 0; k < n; ++k) sp.v[k].p = sp.v[k].p + moves[k];
 }
 
 // The flattened subpath, when it draws anything.
 bool Flattened(const RawSubpath& raw, Tolerance tol, Subpath& out) {
-  SubpathBuilder b(tol);
+  SubpathBuilder b(tol, std::move(out.v));
   if (raw.hasStart) b.Move(raw.start);
   for (const Element& e : raw.elements) e.cubic ? b.Cubic(e.c1, e.c2, e.p) : b.Line(e.p);
   if (raw.closed) b.Close();
@@ -393,14 +400,31 @@ CL::cInt GridUnits(double mm) {
 }
 CL::IntPoint ToGrid(Vec p) { return {GridUnits(p.y), GridUnits(p.x)}; }
 
-CL::Path FillPolygon(const Subpath& sp) {
-  CL::Path poly;
-  poly.reserve(sp.v.size());
+// Paths handed out again and again, their storage kept: a group's edges are
+// made and welded, then the next group's reuse the same memory.
+class PathPool {
+ public:
+  CL::Path& Next() {
+    if (used_ == paths_.size()) paths_.emplace_back();
+    CL::Path& p = paths_[used_++];
+    p.clear();
+    return p;
+  }
+  void Clear() { used_ = 0; }
+  const CL::Path* begin() const { return paths_.data(); }
+  const CL::Path* end() const { return paths_.data() + used_; }
+  size_t size() const { return used_; }
+
+ private:
+  std::vector<CL::Path> paths_;
+  size_t used_ = 0;
+};
+
+void FillPolygon(const Subpath& sp, CL::Path& poly) {
   for (const Vertex& v : sp.v) {
     const CL::IntPoint q = ToGrid(v.p);
     if (poly.empty() || !(poly.back() == q)) poly.push_back(q);
   }
-  return poly;
 }
 
 // The stroke band of subpaths, as SVG defines a stroke: the union of a
@@ -418,27 +442,26 @@ class BandWriter {
         cosStep_(std::cos(step_)),
         smoothDot_(2 * (halfWidth / (halfWidth + SmoothSlack)) * (halfWidth / (halfWidth + SmoothSlack)) - 1) {}
 
-  void Add(const Subpath& sp, CL::Paths& out) {
+  void Add(const Subpath& sp, PathPool& out) {
     Chords(sp);
     const size_t n = sp.v.size();
     if (sp.closed) {
       for (int side : {1, -1}) {
-        edge_.clear();
+        edge_ = &out.Next();
         for (size_t k = 0; k < n; ++k) EmitVertex(sp, k, side);
-        if (side < 0) std::reverse(edge_.begin(), edge_.end());
-        out.push_back(edge_);
+        if (side < 0) std::reverse(edge_->begin(), edge_->end());
       }
       return;
     }
     // An open subpath: one edge out along one side, back along the other;
     // its ends are the butt caps.
-    edge_.clear();
+    CL::Path& forward = out.Next();
+    edge_ = &forward;
     for (size_t k = 0; k < n; ++k) EmitVertex(sp, k, 1);
-    CL::Path forward = std::move(edge_);
-    edge_.clear();
+    back_.clear();
+    edge_ = &back_;
     for (size_t k = 0; k < n; ++k) EmitVertex(sp, k, -1);
-    forward.insert(forward.end(), edge_.rbegin(), edge_.rend());
-    out.push_back(std::move(forward));
+    forward.insert(forward.end(), back_.rbegin(), back_.rend());
   }
 
  private:
@@ -533,7 +556,7 @@ class BandWriter {
 
   void Push(Vec p) {
     const CL::IntPoint q = ToGrid(p);
-    if (edge_.empty() || !(edge_.back() == q)) edge_.push_back(q);
+    if (edge_->empty() || !(edge_->back() == q)) edge_->push_back(q);
   }
 
   double d_;
@@ -542,14 +565,20 @@ class BandWriter {
   double step_, cosStep_;  // the turn of a chord of an arc within the tolerance
   double smoothDot_;       // the cosine of the largest turn of a smooth corner
   std::vector<Dir> chords_;
-  CL::Path edge_;
+  CL::Path* edge_ = nullptr;  // the edge being written
+  CL::Path back_;             // the way back of an open subpath
 };
 
 // Back from the grid's swapped axes; reversed, so that an outer contour
 // that Clipper winds positively does so on the page too.
-CutContour ToContour(const CL::Path& p) {
+CutContour ToContour(const CL::Path& p, bool reversed = false) {
   CutContour c(p.size());
-  std::transform(p.rbegin(), p.rend(), c.begin(), [](const CL::IntPoint& q) { return CutPoint{q.Y, q.X}; });
+  auto swap = [](const CL::IntPoint& q) { return CutPoint{q.Y, q.X}; };
+  if (reversed) {
+    std::transform(p.begin(), p.end(), c.begin(), swap);
+  } else {
+    std::transform(p.rbegin(), p.rend(), c.begin(), swap);
+  }
   return c;
 }
 
@@ -564,7 +593,7 @@ enum class Stack {
 // Polygons with the extents that decide whether a ray from a point to +x
 // can cross them.
 struct FillSet {
-  explicit FillSet(const CL::Paths& p) : polys(p) {
+  explicit FillSet(const PathPool& p) : polys(p) {
     for (const CL::Path& poly : p) {
       Bounds b{INT64_MAX, INT64_MIN, INT64_MIN};
       for (const CL::IntPoint& q : poly) b = {std::min(b.y0, q.Y), std::max(b.y1, q.Y), std::max(b.x1, q.X)};
@@ -574,7 +603,7 @@ struct FillSet {
   struct Bounds {
     CL::cInt y0, y1, x1;
   };
-  const CL::Paths& polys;
+  const PathPool& polys;
   std::vector<Bounds> bounds;
 };
 
@@ -598,7 +627,7 @@ int Winding(CL::IntPoint p, const FillSet& fills) {
   for (size_t k = 0; k < fills.polys.size(); ++k) {
     const FillSet::Bounds& b = fills.bounds[k];
     if (p.Y < b.y0 || p.Y > b.y1 || p.X > b.x1) continue;
-    w += Winding(p, fills.polys[k]);
+    w += Winding(p, fills.polys.begin()[k]);
   }
   return w;
 }
@@ -632,9 +661,8 @@ class LayerSplitter {
   }
 
  private:
-  static void Write(CL::Path contour, bool outer, std::vector<CutContour>& to) {
-    if (CL::Orientation(contour) != outer) CL::ReversePath(contour);
-    to.push_back(ToContour(contour));
+  static void Write(const CL::Path& contour, bool outer, std::vector<CutContour>& to) {
+    to.push_back(ToContour(contour, CL::Orientation(contour) != outer));
   }
 
   const FillSet& fills_;
@@ -645,8 +673,11 @@ class LayerSplitter {
 using GroupLayers = std::array<std::vector<CutContour>, 2>;
 
 // Welds one group's fill polygons and stroke bands into the layers' regions.
-void Weld(const CL::Paths& fills, const CL::Paths& bands, Stack stack, bool bandCoversEdges, CL::Clipper& c,
+void Weld(const PathPool& fills, const PathPool& bands, Stack stack, bool bandCoversEdges, CL::Clipper& c,
           GroupLayers& layers) {
+  auto add = [&](const PathPool& paths, CL::PolyType role) {
+    for (const CL::Path& p : paths) c.AddPath(p, role, true);
+  };
   auto append = [&](size_t layer, const CL::Paths& paths) {
     for (const CL::Path& p : paths) layers[layer].push_back(ToContour(p));
   };
@@ -655,9 +686,9 @@ void Weld(const CL::Paths& fills, const CL::Paths& bands, Stack stack, bool band
   // outers. Contours may touch at a vertex: that changes neither fill
   // rule's picture nor a cut, and keeping them apart (StrictlySimple) costs
   // a fifth more time.
-  auto unite = [&](const CL::Paths& paths) {
+  auto unite = [&](const PathPool& paths) {
     c.Clear();
-    c.AddPaths(paths, CL::ptSubject, true);
+    add(paths, CL::ptSubject);
     CL::Paths out;
     c.Execute(CL::ctUnion, out, CL::pftNonZero, CL::pftNonZero);
     return out;
@@ -666,8 +697,8 @@ void Weld(const CL::Paths& fills, const CL::Paths& bands, Stack stack, bool band
   if (!bandCoversEdges) {
     // A hairline stroke: the fill's edges may show beside the band.
     c.Clear();
-    c.AddPaths(fills, CL::ptSubject, true);
-    c.AddPaths(bands, CL::ptClip, true);
+    add(fills, CL::ptSubject);
+    add(bands, CL::ptClip);
     CL::Paths bottom, top;
     c.Execute(CL::ctUnion, bottom, CL::pftNonZero, CL::pftNonZero);
     if (stack == Stack::Both) c.Execute(CL::ctDifference, top, CL::pftNonZero, CL::pftNonZero);
@@ -676,7 +707,7 @@ void Weld(const CL::Paths& fills, const CL::Paths& bands, Stack stack, bool band
   }
   if (stack == Stack::Outline) return append(0, unite(bands));
   c.Clear();
-  c.AddPaths(bands, CL::ptSubject, true);
+  add(bands, CL::ptSubject);
   CL::PolyTree tree;
   c.Execute(CL::ctUnion, tree, CL::pftNonZero, CL::pftNonZero);
   const FillSet fillSet(fills);
@@ -796,20 +827,22 @@ std::vector<CutLayer> BuildCutLayers(const TPath& path, const ConversionSettings
   struct Worker {
     BandWriter band;
     CL::Clipper clipper;
+    PathPool fills, bands;
+    Subpath sp;
   };
   std::vector<std::unique_ptr<Worker>> workers;
   for (size_t t = 0; t < threads; ++t)
     workers.push_back(std::make_unique<Worker>(BandWriter(stroked ? halfWidth : 1, join, limit)));
   RunParallel(groups.size(), threads, [&](size_t g, size_t t) {
     Worker& mine = *workers[t];
-    CL::Paths fills, bands;
-    Subpath sp;
+    mine.fills.Clear();
+    mine.bands.Clear();
     for (size_t i : groups[g]) {
-      if (!Flattened(subpaths[i], tol, sp)) continue;
-      if (filled) fills.push_back(FillPolygon(sp));
-      if (stroked) mine.band.Add(sp, bands);
+      if (!Flattened(subpaths[i], tol, mine.sp)) continue;
+      if (filled) FillPolygon(mine.sp, mine.fills.Next());
+      if (stroked) mine.band.Add(mine.sp, mine.bands);
     }
-    Weld(fills, bands, stack, bandCoversEdges, mine.clipper, welded[g]);
+    Weld(mine.fills, mine.bands, stack, bandCoversEdges, mine.clipper, welded[g]);
   });
   for (GroupLayers& group : welded)
     for (size_t k = 0; k < layers.size(); ++k)
