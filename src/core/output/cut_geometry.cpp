@@ -413,6 +413,8 @@ class PathPool {
   void Clear() { used_ = 0; }
   const CL::Path* begin() const { return paths_.data(); }
   const CL::Path* end() const { return paths_.data() + used_; }
+  CL::Path* begin() { return paths_.data(); }
+  CL::Path* end() { return paths_.data() + used_; }
   size_t size() const { return used_; }
 
  private:
@@ -571,13 +573,15 @@ class BandWriter {
 
 // Back from the grid's swapped axes; reversed, so that an outer contour
 // that Clipper winds positively does so on the page too.
-CutContour ToContour(const CL::Path& p, bool reversed = false) {
+// A contour on the page from one on the grid, whose axes may be swapped
+// (see SweepAcross), reversed when asked: a swap mirrors, so it reverses too.
+CutContour ToContour(const CL::Path& p, bool swapped, bool reversed = false) {
   CutContour c(p.size());
-  auto swap = [](const CL::IntPoint& q) { return CutPoint{q.Y, q.X}; };
-  if (reversed) {
-    std::transform(p.begin(), p.end(), c.begin(), swap);
+  auto page = [swapped](const CL::IntPoint& q) { return swapped ? CutPoint{q.Y, q.X} : CutPoint{q.X, q.Y}; };
+  if (swapped == reversed) {
+    std::transform(p.begin(), p.end(), c.begin(), page);
   } else {
-    std::transform(p.rbegin(), p.rend(), c.begin(), swap);
+    std::transform(p.rbegin(), p.rend(), c.begin(), page);
   }
   return c;
 }
@@ -606,6 +610,29 @@ struct FillSet {
   const PathPool& polys;
   std::vector<Bounds> bounds;
 };
+
+// Clipper's scan lines run across its y axis; each meets the edges that
+// cross it, and each is walked along all of them. The grid swaps the page's
+// axes for a line of text (see ToGrid); a group whose edges cross lines of
+// the other direction less often (a kanji of many horizontal strokes, a
+// group one glyph wide) is swapped back. The measure: the edges' extent
+// along an axis over the group's. Returns whether the swap was undone.
+bool SweepAcross(const PathPool& measured, PathPool& fills, PathPool& bands) {
+  double alongX = 0, alongY = 0;
+  CL::cInt x0 = INT64_MAX, x1 = INT64_MIN, y0 = INT64_MAX, y1 = INT64_MIN;
+  for (const CL::Path& p : measured)
+    for (size_t i = 0, n = p.size(), j = n - 1; i < n; j = i++) {
+      alongX += static_cast<double>(std::llabs(p[i].X - p[j].X));
+      alongY += static_cast<double>(std::llabs(p[i].Y - p[j].Y));
+      x0 = std::min(x0, p[i].X), x1 = std::max(x1, p[i].X), y0 = std::min(y0, p[i].Y), y1 = std::max(y1, p[i].Y);
+    }
+  if (x1 <= x0 || y1 <= y0 || alongX / static_cast<double>(x1 - x0) >= alongY / static_cast<double>(y1 - y0))
+    return false;
+  for (PathPool* pool : {&fills, &bands})
+    for (CL::Path& p : *pool)
+      for (CL::IntPoint& q : p) std::swap(q.X, q.Y);
+  return true;
+}
 
 // The winding number of a polygon around p.
 int Winding(CL::IntPoint p, const CL::Path& poly) {
@@ -648,8 +675,8 @@ bool InFill(const CL::Path& hole, const FillSet& fills) {
 // where the layer's region changes, wound as an outer where it begins.
 class LayerSplitter {
  public:
-  LayerSplitter(const FillSet& fills, std::vector<CutContour>* bottom, std::vector<CutContour>* top)
-      : fills_(fills), bottom_(bottom), top_(top) {}
+  LayerSplitter(const FillSet& fills, bool swapped, std::vector<CutContour>* bottom, std::vector<CutContour>* top)
+      : fills_(fills), swapped_(swapped), bottom_(bottom), top_(top) {}
 
   void Walk(const CL::PolyNode& node, bool parentBottom = false, bool parentTop = false) {
     const bool holeInFill = node.IsHole() && InFill(node.Contour, fills_);
@@ -661,11 +688,12 @@ class LayerSplitter {
   }
 
  private:
-  static void Write(const CL::Path& contour, bool outer, std::vector<CutContour>& to) {
-    to.push_back(ToContour(contour, CL::Orientation(contour) != outer));
+  void Write(const CL::Path& contour, bool outer, std::vector<CutContour>& to) const {
+    to.push_back(ToContour(contour, swapped_, CL::Orientation(contour) != outer));
   }
 
   const FillSet& fills_;
+  bool swapped_;
   std::vector<CutContour>*bottom_, *top_;
 };
 
@@ -673,13 +701,13 @@ class LayerSplitter {
 using GroupLayers = std::array<std::vector<CutContour>, 2>;
 
 // Welds one group's fill polygons and stroke bands into the layers' regions.
-void Weld(const PathPool& fills, const PathPool& bands, Stack stack, bool bandCoversEdges, CL::Clipper& c,
+void Weld(const PathPool& fills, const PathPool& bands, bool swapped, Stack stack, bool bandCoversEdges, CL::Clipper& c,
           GroupLayers& layers) {
   auto add = [&](const PathPool& paths, CL::PolyType role) {
     for (const CL::Path& p : paths) c.AddPath(p, role, true);
   };
   auto append = [&](size_t layer, const CL::Paths& paths) {
-    for (const CL::Path& p : paths) layers[layer].push_back(ToContour(p));
+    for (const CL::Path& p : paths) layers[layer].push_back(ToContour(p, swapped));
   };
   // Unites polygons filled by the nonzero rule, as the document's path
   // element is; the result has no crossings, and holes wind against their
@@ -712,7 +740,7 @@ void Weld(const PathPool& fills, const PathPool& bands, Stack stack, bool bandCo
   c.Execute(CL::ctUnion, tree, CL::pftNonZero, CL::pftNonZero);
   const FillSet fillSet(fills);
   const bool both = stack == Stack::Both;
-  LayerSplitter(fillSet, &layers[0], both ? &layers[1] : nullptr).Walk(tree);
+  LayerSplitter(fillSet, swapped, &layers[0], both ? &layers[1] : nullptr).Walk(tree);
   if (!both) append(1, unite(fills));
 }
 
@@ -842,7 +870,8 @@ std::vector<CutLayer> BuildCutLayers(const TPath& path, const ConversionSettings
       if (filled) FillPolygon(mine.sp, mine.fills.Next());
       if (stroked) mine.band.Add(mine.sp, mine.bands);
     }
-    Weld(mine.fills, mine.bands, stack, bandCoversEdges, mine.clipper, welded[g]);
+    const bool swapped = !SweepAcross(mine.bands.size() ? mine.bands : mine.fills, mine.fills, mine.bands);
+    Weld(mine.fills, mine.bands, swapped, stack, bandCoversEdges, mine.clipper, welded[g]);
   });
   for (GroupLayers& group : welded)
     for (size_t k = 0; k < layers.size(); ++k)
