@@ -670,36 +670,70 @@ bool InFill(const CL::Path& hole, const FillSet& fills) {
   return 2 * in > samples;
 }
 
+// The regions of one group, bottom layer first: contours, or for the SVG
+// document the text of their path data, written by the thread that welded
+// them.
+class GroupLayers {
+ public:
+  explicit GroupLayers(bool asText = false) : asText_(asText) {}
+
+  // Adds a contour of the grid, whose axes may be swapped (see SweepAcross),
+  // reversed when asked.
+  void Add(size_t layer, const CL::Path& p, bool swapped, bool reversed = false) {
+    if (!asText_) return contours[layer].push_back(ToContour(p, swapped, reversed));
+    // As PathElement writes a contour: "M x y L x y x y ... z".
+    std::string& out = text[layer];
+    const size_t start = out.size();
+    out.resize(start + 3 + p.size() * (2 * MaxMillimetresChars + 3));
+    char* at = out.data() + start;
+    for (size_t i = 0; i < p.size(); ++i) {
+      const CL::IntPoint& q = p[swapped == reversed ? i : p.size() - 1 - i];
+      if (i < 2) *at++ = i == 0 ? 'M' : 'L';
+      at = WriteMillimetres(at, swapped ? q.Y : q.X);
+      *at++ = ' ';
+      at = WriteMillimetres(at, swapped ? q.X : q.Y);
+      *at++ = ' ';
+    }
+    at = std::copy_n("z\r\n", 3, at);
+    out.resize(static_cast<size_t>(at - out.data()));
+  }
+
+  std::array<std::vector<CutContour>, 2> contours;
+  std::array<std::string, 2> text;
+
+ private:
+  bool asText_;
+};
+
 // Regions made of the band's regions: every region between band contours is
 // the band, a hole in the fill, or a hole outside it. A contour is written
 // where the layer's region changes, wound as an outer where it begins.
 class LayerSplitter {
  public:
-  LayerSplitter(const FillSet& fills, bool swapped, std::vector<CutContour>* bottom, std::vector<CutContour>* top)
-      : fills_(fills), swapped_(swapped), bottom_(bottom), top_(top) {}
+  LayerSplitter(const FillSet& fills, bool swapped, GroupLayers& out, bool withTop)
+      : fills_(fills), swapped_(swapped), out_(out), withTop_(withTop) {}
 
   void Walk(const CL::PolyNode& node, bool parentBottom = false, bool parentTop = false) {
     const bool holeInFill = node.IsHole() && InFill(node.Contour, fills_);
     const bool inBottom = !node.IsHole() || holeInFill;  // the fill and the band
     const bool inTop = holeInFill;                       // the fill less the band
-    if (inBottom != parentBottom) Write(node.Contour, inBottom, *bottom_);
-    if (top_ && inTop != parentTop) Write(node.Contour, inTop, *top_);
+    if (inBottom != parentBottom) Write(node.Contour, inBottom, 0);
+    if (withTop_ && inTop != parentTop) Write(node.Contour, inTop, 1);
     for (const CL::PolyNode* child : node.Childs) Walk(*child, inBottom, inTop);
   }
 
  private:
-  void Write(const CL::Path& contour, bool outer, std::vector<CutContour>& to) const {
-    to.push_back(ToContour(contour, swapped_, CL::Orientation(contour) != outer));
+  void Write(const CL::Path& contour, bool outer, size_t layer) const {
+    out_.Add(layer, contour, swapped_, CL::Orientation(contour) != outer);
   }
 
   const FillSet& fills_;
   bool swapped_;
-  std::vector<CutContour>*bottom_, *top_;
+  GroupLayers& out_;
+  bool withTop_;
 };
 
 // The regions of one group, a list of contours a layer, bottom first.
-using GroupLayers = std::array<std::vector<CutContour>, 2>;
-
 // Welds one group's fill polygons and stroke bands into the layers' regions.
 void Weld(const PathPool& fills, const PathPool& bands, bool swapped, Stack stack, bool bandCoversEdges, CL::Clipper& c,
           GroupLayers& layers) {
@@ -707,7 +741,7 @@ void Weld(const PathPool& fills, const PathPool& bands, bool swapped, Stack stac
     for (const CL::Path& p : paths) c.AddPath(p, role, true);
   };
   auto append = [&](size_t layer, const CL::Paths& paths) {
-    for (const CL::Path& p : paths) layers[layer].push_back(ToContour(p, swapped));
+    for (const CL::Path& p : paths) layers.Add(layer, p, swapped);
   };
   // Unites polygons filled by the nonzero rule, as the document's path
   // element is; the result has no crossings, and holes wind against their
@@ -740,7 +774,7 @@ void Weld(const PathPool& fills, const PathPool& bands, bool swapped, Stack stac
   c.Execute(CL::ctUnion, tree, CL::pftNonZero, CL::pftNonZero);
   const FillSet fillSet(fills);
   const bool both = stack == Stack::Both;
-  LayerSplitter(fillSet, swapped, &layers[0], both ? &layers[1] : nullptr).Walk(tree);
+  LayerSplitter(fillSet, swapped, layers, both).Walk(tree);
   if (!both) append(1, unite(fills));
 }
 
@@ -824,7 +858,11 @@ CutPage PageSize(int32_t width, int32_t height, const ConversionSettings& s) {
   return {width * 25.4 * m.q / m.resolution + m.r * 3, height * 25.4 * m.q / m.resolution + m.r * 3};
 }
 
-std::vector<CutLayer> BuildCutLayers(const TPath& path, const ConversionSettings& s) {
+namespace {
+
+// The layers of BuildCutLayers; with `texts`, their contours are not kept
+// but written, each layer's as the path data of the SVG document.
+std::vector<CutLayer> Build(const TPath& path, const ConversionSettings& s, std::vector<std::string>* texts) {
   const PageMap map(s);
   const double halfWidth = map.r / 2;
   const bool stroked = halfWidth > 0, filled = !s.TransparentFill;
@@ -851,7 +889,7 @@ std::vector<CutLayer> BuildCutLayers(const TPath& path, const ConversionSettings
   const size_t threads =
       std::clamp<size_t>(std::min<size_t>(std::thread::hardware_concurrency(), elements / ElementsPerThread), 1,
                          std::max<size_t>(groups.size(), 1));
-  std::vector<GroupLayers> welded(groups.size());
+  std::vector<GroupLayers> welded(groups.size(), GroupLayers(texts != nullptr));
   struct Worker {
     BandWriter band;
     CL::Clipper clipper;
@@ -873,12 +911,31 @@ std::vector<CutLayer> BuildCutLayers(const TPath& path, const ConversionSettings
     const bool swapped = !SweepAcross(mine.bands.size() ? mine.bands : mine.fills, mine.fills, mine.bands);
     Weld(mine.fills, mine.bands, swapped, stack, bandCoversEdges, mine.clipper, welded[g]);
   });
+  if (texts) {
+    texts->assign(layers.size(), "");
+    for (size_t k = 0; k < layers.size(); ++k) {
+      size_t length = 0;
+      for (const GroupLayers& group : welded) length += group.text[k].size();
+      (*texts)[k].reserve(length);
+      for (const GroupLayers& group : welded) (*texts)[k] += group.text[k];
+    }
+    for (size_t k = layers.size(); k-- > 0;) {
+      if (!(*texts)[k].empty()) continue;
+      layers.erase(layers.begin() + static_cast<std::ptrdiff_t>(k));
+      texts->erase(texts->begin() + static_cast<std::ptrdiff_t>(k));
+    }
+    return layers;
+  }
   for (GroupLayers& group : welded)
     for (size_t k = 0; k < layers.size(); ++k)
-      std::move(group[k].begin(), group[k].end(), std::back_inserter(layers[k].Contours));
+      std::move(group.contours[k].begin(), group.contours[k].end(), std::back_inserter(layers[k].Contours));
   std::erase_if(layers, [](const CutLayer& l) { return l.Contours.empty(); });
   return layers;
 }
+
+}  // namespace
+
+std::vector<CutLayer> BuildCutLayers(const TPath& path, const ConversionSettings& s) { return Build(path, s, nullptr); }
 
 char* WriteMillimetres(char* at, int64_t units) {
   // Digits from the right, into a scratch buffer as long as the longest number.
@@ -904,29 +961,15 @@ void AppendMillimetres(std::string& out, int64_t units) {
 
 namespace {
 
-// Written straight into a buffer as long as the longest text could be: the
-// contours hold tens of thousands of points.
-std::string PathElement(const CutLayer& layer) {
-  const std::string head =
-      "<path id=\"" + layer.Role + "\" style=\"fill:" + ColorToHtml(layer.Color) + "; stroke:none\" d=\"";
-  size_t longest = head.size() + 3;
-  for (const CutContour& c : layer.Contours) longest += 3 + c.size() * (2 * MaxMillimetresChars + 3);
-  std::string e(longest, '\0');
-  char* at = std::copy(head.begin(), head.end(), e.data());
-  for (const CutContour& c : layer.Contours) {
-    for (size_t i = 0; i < c.size(); ++i) {
-      if (i < 2) *at++ = i == 0 ? 'M' : 'L';
-      at = WriteMillimetres(at, c[i].X);
-      *at++ = ' ';
-      at = WriteMillimetres(at, c[i].Y);
-      *at++ = ' ';
-    }
-    at = std::copy_n("z\r\n", 3, at);
-  }
-  while (at > e.data() + head.size() && static_cast<unsigned char>(at[-1]) <= 32) --at;
-  at = std::copy_n("\"/>", 3, at);
-  e.resize(static_cast<size_t>(at - e.data()));
-  return e;
+// One filled path element a layer; its path data comes written by the
+// threads that welded the regions.
+std::string PathElement(const CutLayer& layer, const std::string& data) {
+  std::string e = "<path id=\"" + layer.Role + "\" style=\"fill:" + ColorToHtml(layer.Color) + "; stroke:none\" d=\"";
+  size_t end = data.size();
+  while (end > 0 && static_cast<unsigned char>(data[end - 1]) <= 32) --end;
+  e.reserve(e.size() + end + 3);
+  e.append(data, 0, end);
+  return e + "\"/>";
 }
 
 }  // namespace
@@ -937,7 +980,12 @@ std::string CutSvgDocument(const TPath& path, int32_t width, int32_t height, con
   std::string doc = "<?xml version=\"1.0\" standalone=\"yes\"?>\r\n";
   doc += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + w + "mm\" height=\"" + h + "mm\" viewBox=\"0 0 " + w +
          " " + h + "\">\r\n";
-  for (const CutLayer& layer : BuildCutLayers(path, s)) doc += PathElement(layer) + "\r\n";
+  std::vector<std::string> data;
+  const std::vector<CutLayer> layers = Build(path, s, &data);
+  for (size_t k = 0; k < layers.size(); ++k) {
+    doc += PathElement(layers[k], data[k]);
+    doc += "\r\n";
+  }
   doc += "</svg>\r\n";
   return doc;
 }
