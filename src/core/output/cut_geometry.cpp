@@ -899,7 +899,15 @@ std::vector<CutLayer> Build(const TPath& path, const ConversionSettings& s, std:
   std::vector<std::unique_ptr<Worker>> workers;
   for (size_t t = 0; t < threads; ++t)
     workers.push_back(std::make_unique<Worker>(BandWriter(stroked ? halfWidth : 1, join, limit)));
-  RunParallel(groups.size(), threads, [&](size_t g, size_t t) {
+  // The largest groups first, so that no thread is left with one at the end.
+  std::vector<size_t> order(groups.size()), work(groups.size(), 0);
+  for (size_t g = 0; g < groups.size(); ++g) {
+    order[g] = g;
+    for (size_t i : groups[g]) work[g] += subpaths[i].elements.size();
+  }
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return work[a] > work[b]; });
+  RunParallel(groups.size(), threads, [&](size_t next, size_t t) {
+    const size_t g = order[next];
     Worker& mine = *workers[t];
     mine.fills.Clear();
     mine.bands.Clear();
