@@ -40,8 +40,12 @@ constexpr double SagittaAllowance = 1.5;
 double Bulge(double turn) { return 1 + (1 - std::cos(turn / 2)) * 2 / 3; }
 // How far a join may reach past a smooth edge where a corner is drawn smooth.
 constexpr double SmoothSlack = 0.0002;
-// Enough halvings for any curve of a glyph; only a cusp gets this deep.
-constexpr int MaxSplitDepth = 16;
+// Flat pieces turn by much less; a larger turn between them is a cusp.
+constexpr double MaxStraddleTurn = 0.5;
+// The most pieces a curve is cut into: enough for the tolerance on letters a
+// metre tall, and a bound on the work and memory that an absurd font size
+// (a settings file's size is taken as it is) could ask for.
+constexpr int MaxPiecesPerCurve = 256;
 
 struct Vec {
   double x = 0, y = 0;
@@ -122,12 +126,13 @@ double TurnBound(Vec p0, Vec c1, Vec c2, Vec p3) {
   return bound;
 }
 
-// A piece is flat enough when its chord is within the tolerance of the curve
-// (which stays within 3/4 of the control points' distance from the chord's
-// line) and so is the stroke's outer edge, which runs through offset points
-// on the curve's normals: its chord falls short of the offset curve by the
-// half width times 1 - cos of half the turn more, which is less than the
-// half width times the square of the turn over 8.
+// A piece is flat enough when its chord's sagitta is within `allowance`
+// times the tolerance (the curve stays within 3/4 of the control points'
+// distance from the chord's line), and so is the stroke's outer edge's,
+// which runs through offset points on the curve's normals: its chord falls
+// short of the offset curve by the half width times 1 - cos of half the
+// turn more, which is less than the half width times the square of the turn
+// over 8.
 bool FlatEnough(Vec p0, Vec c1, Vec c2, Vec p3, const Tolerance& tol, double allowance) {
   const Vec chord = Unit(p3 - p0);
   const double off = IsZero(chord) ? std::sqrt(std::max(Dot(c1 - p0, c1 - p0), Dot(c2 - p0, c2 - p0)))
@@ -140,15 +145,15 @@ bool FlatEnough(Vec p0, Vec c1, Vec c2, Vec p3, const Tolerance& tol, double all
 }
 
 // Appends the points of a flattened piece after p0, p3 last, halving it
-// until it is flat enough. A whole curve as one chord has no point to move
-// out: its sagitta must be within the tolerance itself.
+// until it is flat enough, `depth` times at most. A whole curve as one chord
+// has no point to move out: its sagitta must be within the tolerance itself.
 void FlattenPiece(Vec p0, Vec c1, Vec c2, Vec p3, const Tolerance& tol, int depth, std::vector<Vertex>& out,
                   bool whole = false) {
-  if (depth < MaxSplitDepth && !FlatEnough(p0, c1, c2, p3, tol, whole ? 1 : SagittaAllowance)) {
+  if (depth > 0 && !FlatEnough(p0, c1, c2, p3, tol, whole ? 1 : SagittaAllowance)) {
     const Vec a = Mid(p0, c1), b = Mid(c1, c2), c = Mid(c2, p3);
     const Vec ab = Mid(a, b), bc = Mid(b, c), m = Mid(ab, bc);
-    FlattenPiece(p0, a, ab, m, tol, depth + 1, out);
-    FlattenPiece(m, bc, c, p3, tol, depth + 1, out);
+    FlattenPiece(p0, a, ab, m, tol, depth - 1, out);
+    FlattenPiece(m, bc, c, p3, tol, depth - 1, out);
     return;
   }
   if (!(out.back().p == p3)) out.push_back({p3, {}, {}, false});
@@ -164,13 +169,15 @@ int PieceCount(Vec p0, Vec c1, Vec c2, Vec p3, const Tolerance& tol) {
       0.75 * std::sqrt(std::max(Dot(p0 - c1 * 2 + c2, p0 - c1 * 2 + c2), Dot(c1 - c2 * 2 + p3, c1 - c2 * 2 + p3)));
   const double turn = tol.halfWidth > 0 ? ControlTurn(p0, c1, c2, p3) : 0;
   const double n = std::sqrt((bend + tol.halfWidth * turn * turn / 8) / (SagittaAllowance * tol.error));
-  return static_cast<int>(std::clamp(std::ceil(n), 1.0, 1024.0));
+  return static_cast<int>(std::clamp(std::ceil(n), 1.0, static_cast<double>(MaxPiecesPerCurve)));
 }
 
 // Appends the points of a flattened cubic after p0, p3 last.
 void Flatten(Vec p0, Vec c1, Vec c2, Vec p3, const Tolerance& tol, std::vector<Vertex>& out) {
   const int n = PieceCount(p0, c1, c2, p3, tol);
-  if (n == 1) return FlattenPiece(p0, c1, c2, p3, tol, 0, out, true);
+  int depth = 0;  // halvings that keep the curve within MaxPiecesPerCurve
+  while ((n << (depth + 1)) <= MaxPiecesPerCurve) ++depth;
+  if (n == 1) return FlattenPiece(p0, c1, c2, p3, tol, depth, out, true);
   // The curve as a polynomial: B(t) = p0 + t (k1 + t (k2 + t k3)).
   const Vec k1 = (c1 - p0) * 3, k2 = (p0 - c1 * 2 + c2) * 3, k3 = p3 - p0 + (c1 - c2) * 3;
   auto at = [&](double t) { return p0 + (k1 + (k2 + k3 * t) * t) * t; };
@@ -180,7 +187,7 @@ void Flatten(Vec p0, Vec c1, Vec c2, Vec p3, const Tolerance& tol, std::vector<V
   for (int i = 1; i <= n; ++i) {
     const double t = i * h;
     const Vec b = i == n ? p3 : at(t), db = slope(t) * (h / 3);
-    FlattenPiece(a, a + da, b - db, b, tol, 0, out);
+    FlattenPiece(a, a + da, b - db, b, tol, depth, out);
     a = b;
     da = db;
   }
@@ -370,6 +377,7 @@ void Straddle(Subpath& sp) {
     if (la == 0 || lb == 0) continue;
     const Vec ta = a * (1 / la), tb = b * (1 / lb);
     const double turn = std::atan2(std::fabs(Cross(ta, tb)), Dot(ta, tb));
+    if (turn > MaxStraddleTurn) continue;  // a cusp: no arc of a circle
     const double sagitta = (la + lb) / 4 * std::tan(turn / 4);
     sp.v[k].p = here + Unit(ta - tb) * (sagitta * 2 / 3);  // away from the centre of the turn
   }
@@ -396,6 +404,7 @@ bool Flattened(const RawSubpath& raw, Tolerance tol, Subpath& out) {
 CL::cInt GridUnits(double mm) {
   constexpr double Limit = 1e18;
   const double units = std::clamp(mm * CutUnitsPerMm, -Limit, Limit);
+  if (std::isnan(units)) return 0;
   return static_cast<CL::cInt>(units < 0 ? units - 0.5 : units + 0.5);  // halves away from zero, as llround
 }
 CL::IntPoint ToGrid(Vec p) { return {GridUnits(p.y), GridUnits(p.x)}; }
