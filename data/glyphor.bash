@@ -18,7 +18,7 @@ _glyphor() {
       return
       ;;
     -f | --format)
-      COMPREPLY=($(compgen -W $'svg\nemf\nwmf' -- "$cur"))
+      COMPREPLY=($(compgen -W $'svg\nemf\nwmf\ndxf' -- "$cur"))
       return
       ;;
     --join)
@@ -44,7 +44,7 @@ _glyphor() {
       COMPREPLY=($(compgen -W "$(printf '%s=\n' Font.FontName Font.FontSize Font.FontStyle Font.FontColor \
         Font.FontCharset Font.FontText Font.FontTransparent Font.FontStrokeColor Font.FontStrokeWidth \
         SVG.Resolution SVG.View SVG.SVGDir EMF.EMFDir Font.FontFukuromoji Font.FontLineJoin \
-        Font.FontMiterLimit)" -- "$cur"))
+        Font.FontMiterLimit SVG.CutReady)" -- "$cur"))
       return
       ;;
     -t | --text | --size | --fill | --stroke | --stroke-width | --miter-limit | --resolution)
@@ -53,8 +53,8 @@ _glyphor() {
   esac
   if [[ $cur == -* ]]; then
     COMPREPLY=($(compgen -W "$(printf '%s\n' --output --format --text --text-file --font --size --style --fill \
-      --stroke --stroke-width --join --miter-limit --resolution --two-layer --transparent --set --view --quiet \
-      --verbose --help --version)" -- "$cur"))
+      --stroke --stroke-width --join --miter-limit --resolution --two-layer --transparent --cut-ready --set --view \
+      --quiet --verbose --help --version)" -- "$cur"))
     return
   fi
   compopt -o filenames 2>/dev/null

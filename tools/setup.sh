@@ -5,13 +5,14 @@ set -eu
 cd "$(dirname "$0")/.."
 
 PACKAGES="g++ cmake make pkg-config
-  libfreetype-dev libfontconfig-dev libharfbuzz-dev libfribidi-dev
+  libfreetype-dev libfontconfig-dev libharfbuzz-dev libfribidi-dev libpolyclipping-dev
   qt6-base-dev libgl-dev qt6-translations-l10n libqt6svg6
   googletest libgtest-dev libbenchmark-dev locales
   libfreetype-dev libfontconfig-dev libharfbuzz-dev libfribidi-dev
   qt6-base-dev libgl-dev qt6-translations-l10n libqt6svg6
   googletest libgtest-dev libbenchmark-dev locales
   fonts-dejavu-core fonts-ipafont-gothic fonts-ipafont-mincho fonts-liberation2 fonts-urw-base35
+  librsvg2-bin
   desktop-file-utils shared-mime-info libxml2-utils appstream libglib2.0-bin xvfb xauth man-db groff-base"
 
 missing=""

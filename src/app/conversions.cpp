@@ -17,6 +17,7 @@
 
 #include "app/display_probe.h"
 #include "app/face_report.h"
+#include "core/output/dxf_writer.h"
 #include "core/output/metafile_picture.h"
 #include "core/output/metafile_save.h"
 #include "core/output/svg_writer.h"
@@ -260,6 +261,7 @@ ConversionSettings SettingsFor(const Conversion& c, const ConversionPlan& plan, 
 
 std::string DocumentBytes(const ConversionSettings& s, OutputFormat format) {
   if (format == OutputFormat::Svg) return SvgDocumentFor(s, DefaultScreenPpi);
+  if (format == OutputFormat::Dxf) return DxfDocumentFor(s, DefaultScreenPpi);
   MetafilePicture picture;
   BuildMetafile(picture, s, DefaultScreenPpi);
   const std::vector<uint8_t> bytes = MetafileFileBytes(picture, format == OutputFormat::Wmf);
@@ -268,7 +270,8 @@ std::string DocumentBytes(const ConversionSettings& s, OutputFormat format) {
 
 // A failed write reported as the window reports it for each kind of document.
 [[noreturn]] void ThrowWriteError(const Conversion& c, WriteResult result) {
-  if (c.format == OutputFormat::Svg) throw SvgWriteError(c.output);
+  // A drawing exchange file fails with the same words as an SVG document.
+  if (c.format == OutputFormat::Svg || c.format == OutputFormat::Dxf) throw SvgWriteError(c.output);
   throw MetafileWriteError(c.output, result);
 }
 

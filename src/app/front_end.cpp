@@ -30,7 +30,8 @@ void PrintHelp() {
       "  FILE.gly ...             変換する設定ファイル (なければ既定の設定)。\"-\" は標準入力\n"
       "  -o, --output=PATH        出力ファイル (\"-\" は標準出力)。入力が複数なら既存のフォルダ\n"
       "                           (既定は FILE.gly の隣、設定ファイルがなければ glyphor.svg)\n"
-      "  -f, --format=FORMAT      svg, emf, wmf (既定は出力の拡張子から、なければ svg)\n"
+      "  -f, --format=FORMAT      svg, emf, wmf, dxf (既定は出力の拡張子から、なければ svg)\n"
+      "                           DXF はいつもカット用の輪郭\n"
       "設定 (設定ファイルを読んだ後、書いた順に):\n"
       "  -t, --text=TEXT          テキスト (一行)\n"
       "      --text-file=PATH     UTF-8 のファイルのテキスト (一行、\"-\" は標準入力)\n"
@@ -45,6 +46,7 @@ void PrintHelp() {
       "      --resolution=DPI     座標を算出する時の解像度 (400 から 1200)\n"
       "      --two-layer          袋文字\n"
       "      --transparent        塗りを透明にする (袋文字では効きません)\n"
+      "      --cut-ready          カット用の輪郭にする (線なし、重なりは結合)\n"
       "      --set=SECTION.KEY=VALUE\n"
       "                           設定ファイルのキー (例: --set Font.FontCharset=0)\n"
       "その他:\n"
@@ -60,6 +62,7 @@ void PrintHelp() {
       "  glyphor logo.gly\n"
       "  glyphor -t 袋文字 --font IPAPGothic --two-layer -o sign.svg\n"
       "  glyphor -f emf -o out/ *.gly\n"
+      "  glyphor -t SALE --stroke-width 2 -o sign.dxf\n"
       "  glyphor --text-file name.txt -o - logo.gly | rsvg-convert -o name.png\n");
 }
 

@@ -22,9 +22,9 @@ const OptionSpec kOptions[] = {
     {"output", 'o', true},   {"format", 'f', true},     {"text", 't', true},       {"text-file", 0, true},
     {"font", 0, true},       {"size", 0, true},         {"style", 0, true},        {"fill", 0, true},
     {"stroke", 0, true},     {"stroke-width", 0, true}, {"join", 0, true},         {"miter-limit", 0, true},
-    {"resolution", 0, true}, {"two-layer", 0, false},   {"transparent", 0, false}, {"set", 0, true},
-    {"view", 0, false},      {"quiet", 'q', false},     {"verbose", 'v', false},   {"help", 'h', false},
-    {"version", 0, false},
+    {"resolution", 0, true}, {"two-layer", 0, false},   {"transparent", 0, false}, {"cut-ready", 0, false},
+    {"set", 0, true},        {"view", 0, false},        {"quiet", 'q', false},     {"verbose", 'v', false},
+    {"help", 'h', false},    {"version", 0, false},
 };
 
 [[noreturn]] void Fail(const std::string& message) { throw EUsageError(message); }
@@ -71,9 +71,9 @@ std::string JoinIndex(const std::string& option, const std::string& name) {
 }
 
 OutputFormat ParseFormat(const std::string& option, const std::string& name) {
-  for (OutputFormat f : {OutputFormat::Svg, OutputFormat::Emf, OutputFormat::Wmf})
+  for (OutputFormat f : {OutputFormat::Svg, OutputFormat::Emf, OutputFormat::Wmf, OutputFormat::Dxf})
     if (EqualsIgnoringAsciiCase(name, FormatExtension(f))) return f;
-  BadValue(option, FormatMessage("'%s' は出力形式 (svg, emf, wmf) ではありません", {name}));
+  BadValue(option, FormatMessage("'%s' は出力形式 (svg, emf, wmf, dxf) ではありません", {name}));
 }
 
 // "Section.Key=VALUE": the section ends at the first ".", the key at the first "=".
@@ -130,6 +130,8 @@ class Parser {
       set("Font", "FontFukuromoji", "1");
     } else if (name == "transparent") {
       set("Font", "FontTransparent", "1");
+    } else if (name == "cut-ready") {
+      set("SVG", "CutReady", "1");
     } else if (name == "set") {
       cl_.overrides.push_back(ParseSet(written, value));
     } else if (name == "view") {
@@ -236,6 +238,7 @@ OutputFormat FormatForName(const std::string& path) {
   const std::string ext = LowerExtension(path);
   if (ext == ".emf") return OutputFormat::Emf;
   if (ext == ".wmf") return OutputFormat::Wmf;
+  if (ext == ".dxf") return OutputFormat::Dxf;
   return OutputFormat::Svg;
 }
 
@@ -243,6 +246,7 @@ const char* FormatExtension(OutputFormat format) {
   switch (format) {
     case OutputFormat::Emf: return "emf";
     case OutputFormat::Wmf: return "wmf";
+    case OutputFormat::Dxf: return "dxf";
     case OutputFormat::Svg: break;
   }
   return "svg";

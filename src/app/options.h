@@ -16,7 +16,7 @@ class EUsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-enum class OutputFormat { Svg, Emf, Wmf };
+enum class OutputFormat { Svg, Emf, Wmf, Dxf };
 
 // One setting given on the command line, applied after the settings file in
 // the order given. `option` is how the user wrote it, for messages.
@@ -49,10 +49,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args);
 // The long names of every option, without "--", in the order --help gives them.
 std::vector<std::string> OptionNames();
 
-// The format named by an output's extension (".svg", ".emf", ".wmf", any
-// case), else SVG.
+// The format named by an output's extension (".svg", ".emf", ".wmf", ".dxf",
+// any case), else SVG.
 OutputFormat FormatForName(const std::string& path);
-// "svg", "emf" or "wmf".
+// "svg", "emf", "wmf" or "dxf".
 const char* FormatExtension(OutputFormat format);
 
 // Hundredths of a millimetre from a decimal number of millimetres ("0.5",

@@ -62,6 +62,17 @@ TEST_F(BatchRun, ConvertsASettingsFileBesideItself) {
   EXPECT_EQ(ListDir(home.path()), (std::vector<std::string>{"Logo.GLY", "Logo.svg"}));
 }
 
+TEST_F(BatchRun, CutReadySettingsWriteTheCutReadyDocumentOnTheSamePage) {
+  const std::string plain = Gly("plain.gly", Settings("A")), cut = Gly("cut.gly", Settings("A") + "CutReady=1\r\n");
+  ASSERT_EQ(RunGlyphor({plain}, Env()).exitCode, 0);
+  ASSERT_EQ(RunGlyphor({cut}, Env()).exitCode, 0);
+  const std::string normal = ReadFile(home / "plain.svg"), regions = ReadFile(home / "cut.svg");
+  const size_t page = normal.find("<path ");
+  EXPECT_EQ(regions.substr(0, page), normal.substr(0, page));
+  EXPECT_NE(regions.find("<path id=\"outline\" style=\"fill:#000000; stroke:none\" d=\"M"), std::string::npos);
+  EXPECT_NE(regions.find("<path id=\"fill\" style=\"fill:#FF0000; stroke:none\" d=\"M"), std::string::npos);
+}
+
 TEST_F(BatchRun, AMissingFileConvertsTheDefaults) {
   const RunResult r = RunGlyphor({home / "absent.gly"}, Env());
   EXPECT_EQ(r.exitCode, 0) << r.err;

@@ -93,7 +93,7 @@ TEST_F(CommandLine, UsageErrorsWriteNothingAndExitWithTwo) {
       {{"-qx"}, "-x は不明なオプションです"},
       {{"a.gly", "--output"}, "オプション --output には値が必要です"},
       {{"--quiet=1"}, "オプション --quiet は値をとりません"},
-      {{"-f", "png"}, "-f: 'png' は出力形式 (svg, emf, wmf) ではありません"},
+      {{"-f", "png"}, "-f: 'png' は出力形式 (svg, emf, wmf, dxf) ではありません"},
       {{"--join=square"}, "--join: 'square' は接合形式 (miter, round, bevel) ではありません"},
       {{"--style", "bold,"}, "--style: 'bold,' は文字飾り (bold, italic, underline, strikeout) ではありません"},
       {{"--size", "12pt"}, "--size: '12pt' は整数ではありません"},

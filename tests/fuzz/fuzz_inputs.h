@@ -13,6 +13,8 @@
 #include <unistd.h>
 
 #include "core/outline/capture.h"
+#include "core/output/cut_geometry.h"
+#include "core/output/dxf_writer.h"
 #include "core/output/metafile_picture.h"
 #include "core/output/svg_writer.h"
 #include "core/output/wmf_writer.h"
@@ -99,6 +101,11 @@ inline void CaptureInput(const uint8_t* data, size_t size) {
   CaptureTextPath(s.Text, s.Font, s.Resolution, DefaultScreenPpi, path, width, height);
   const std::string svg = SvgDocument(path, width, height, s);
   if (svg.rfind("<?xml", 0) != 0) __builtin_trap();
+  // The same outlines welded for cutters, as SVG and as DXF.
+  ConversionSettings cut = s;
+  cut.CutReady = true;
+  if (SvgDocument(path, width, height, cut).find("</svg>") == std::string::npos) __builtin_trap();
+  if (!DxfDocument(BuildCutLayers(path, s), PageSize(width, height, s)).ends_with("EOF\r\n")) __builtin_trap();
   MetafilePicture picture;
   RecordPicture(picture, path, width, height, s);
   try {

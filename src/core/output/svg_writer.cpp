@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "core/outline/capture.h"
+#include "core/output/cut_geometry.h"
 #include "core/platform/atomic_file.h"
 #include "core/platform/errors.h"
 #include "core/platform/viewer.h"
@@ -404,12 +405,14 @@ void GenerateDocument(const TPath& path, int32_t width, int32_t height, const Co
 }  // namespace
 
 void WriteSvgDocument(const TPath& path, int32_t width, int32_t height, const ConversionSettings& s, SvgSink& out) {
+  if (s.CutReady) return out.Write(CutSvgDocument(path, width, height, s));
   DocumentText text(&out);
   GenerateDocument(path, width, height, s, text);
   text.Flush();
 }
 
 std::string SvgDocument(const TPath& path, int32_t width, int32_t height, const ConversionSettings& s) {
+  if (s.CutReady) return CutSvgDocument(path, width, height, s);
   DocumentText text(nullptr);
   GenerateDocument(path, width, height, s, text);
   return text.Take();

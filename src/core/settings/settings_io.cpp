@@ -176,6 +176,12 @@ const KeyRule kKeys[] = {
        m.SetMiterLimit(LoadedMiterLimit(value.Integer(m.Values().MiterLimit)));
      },
      [](const SettingsModel& m) { return IntToText(m.Values().MiterLimit); }},
+    // Last, so files written before it existed keep their order of keys.
+    {kSvg, "CutReady",
+     [](SettingsModel& m, const KeyReader& value, const std::string&) {
+       m.SetCutReady(value.Flag(m.Values().CutReady));
+     },
+     [](const SettingsModel& m) { return FlagText(m.Values().CutReady); }},
 };
 
 }  // namespace

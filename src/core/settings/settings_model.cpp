@@ -111,6 +111,10 @@ void SettingsModel::SetViewAfterSave(bool on) {
   if (Assign(v_.ViewAfterSave, on)) Notify(Field::View);
 }
 
+void SettingsModel::SetCutReady(bool on) {
+  if (Assign(v_.CutReady, on)) Notify(Field::CutReady);
+}
+
 void SettingsModel::SetSvgDir(const std::string& dir) {
   if (Assign(svgDir_, dir)) Notify(Field::SvgDir);
 }

@@ -25,6 +25,7 @@ struct ConversionSettings {
   int MiterLimit = 4;       // 1..100
   int Resolution = 400;     // dpi, 400..1200
   bool ViewAfterSave = true;
+  bool CutReady = false;  // SVG as filled, welded regions for cutters
 };
 
 inline constexpr int MinStrokeWidth = 0, MaxStrokeWidth = 1000;
@@ -46,6 +47,7 @@ class SettingsModel {
     MiterLimit,
     Resolution,
     View,
+    CutReady,
     SvgDir,
     EmfDir
   };
@@ -78,6 +80,7 @@ class SettingsModel {
   void SetMiterLimit(int limit);  // brought into 1..100
   void SetResolution(int dpi);    // brought into 400..1200
   void SetViewAfterSave(bool on);
+  void SetCutReady(bool on);
 
   const std::string& SvgDir() const { return svgDir_; }
   const std::string& EmfDir() const { return emfDir_; }

@@ -120,6 +120,8 @@ void TForm1::BindControls() {
           [this](bool on) { Guard([this, on] { settings_.SetFukuromoji(on); }); });
   connect(chbSVGView, &QCheckBox::toggled, this,
           [this](bool on) { Guard([this, on] { settings_.SetViewAfterSave(on); }); });
+  connect(chbCutReady, &QCheckBox::toggled, this,
+          [this](bool on) { Guard([this, on] { settings_.SetCutReady(on); }); });
   connect(LineJoinItems, &QButtonGroup::idClicked, this,
           [this](int id) { Guard([this, id] { settings_.SetLineJoin(id); }); });
   connect(UpDownMiterLimit, &TUpDown::stepRequested, this,
@@ -197,6 +199,11 @@ void TForm1::OnSettingChanged(SettingsModel::Field field) {
     case F::View: {
       QSignalBlocker block(chbSVGView);
       chbSVGView->setChecked(v.ViewAfterSave);
+      break;
+    }
+    case F::CutReady: {
+      QSignalBlocker block(chbCutReady);
+      chbCutReady->setChecked(v.CutReady);
       break;
     }
     case F::SvgDir:

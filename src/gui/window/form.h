@@ -88,6 +88,8 @@ class TForm1 : public QWidget {
   QCheckBox* chbShortCutDesktop;
   QCheckBox* chbShortCutStart;
   QPushButton* btnShortCut;
+  QGroupBox* GroupBoxCut;
+  QCheckBox* chbCutReady;
 
   QWidget* Panel1;
   QWidget* Panel2;

@@ -161,6 +161,11 @@ void TForm1::CreatePages() {
   chbShortCutStart = NewCheckBox(GroupBoxShortCut, "スタートメニュー", 11, 56, 134, 17, false);
   btnShortCut = new QPushButton(QStringLiteral("作成"), GroupBoxShortCut);
   btnShortCut->setGeometry(32, 84, 97, 28);
+  // Right of the shortcut group, as wide as its check box's caption needs.
+  GroupBoxCut = new QGroupBox(QStringLiteral("カット用の出力"), TabOption);
+  GroupBoxCut->setGeometry(398, 8, 190, 57);
+  GroupBoxCut->setFont(UiFont(15, true));
+  chbCutReady = NewCheckBox(GroupBoxCut, "カット用の輪郭にする", 11, 32, 172, 17, false);
   PageControl1->addTab(TabOption, QStringLiteral("その他の設定"));
 }
 
@@ -270,7 +275,7 @@ void TForm1::SetTabOrder() {
   QList<QWidget*> order = {btnSVG, chbSVGView, btnFont, trbStrokeWidth, btnStrokeColor, chbTransparent, chbFukuromoji};
   for (QAbstractButton* b : LineJoinItems->buttons()) order.append(b);
   order += {btnCopyAsEmf, edtMiterLimit, UpDownMiterLimit, btnSaveAsEmf,       PageControl1->tabBar(), Memo1,
-            ScrollBox1,   trbResolution, btnShortCut,      chbShortCutDesktop, chbShortCutStart};
+            ScrollBox1,   trbResolution, btnShortCut,      chbShortCutDesktop, chbShortCutStart,       chbCutReady};
   for (int i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 }
 

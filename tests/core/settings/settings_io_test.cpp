@@ -39,6 +39,7 @@ const std::string kStartFile =
     "Resolution=400\r\n"
     "View=1\r\n"
     "SVGDir=\r\n"
+    "CutReady=0\r\n"
     "[EMF]\r\n"
     "EMFDir=\r\n";
 
@@ -113,6 +114,7 @@ TEST(SettingsIo, EveryKeyRoundTrips) {
   m.SetEmfDir("");
   m.SetLineJoin(1);
   m.SetMiterLimit(17);
+  m.SetCutReady(true);
   SaveSettings(m, dir / "a.ini");
   const std::string bytes = ReadFile(dir / "a.ini");
   EXPECT_NE(bytes.find("FontStrokeColor=$000080FF\r\n"), std::string::npos);
@@ -137,6 +139,7 @@ TEST(SettingsIo, EveryKeyRoundTrips) {
   EXPECT_EQ(back.EmfDir(), "");
   EXPECT_EQ(b.LineJoin, 1);
   EXPECT_EQ(b.MiterLimit, 17);
+  EXPECT_TRUE(b.CutReady);
 
   // Saving again over the file changes no byte and adds no line.
   SaveSettings(back, dir / "a.ini");

@@ -264,7 +264,8 @@ TEST_F(FormTest, TabOrderRunsThroughTheSettingsPanelBeforeThePages) {
                                           form.trbResolution,
                                           form.btnShortCut,
                                           form.chbShortCutDesktop,
-                                          form.chbShortCutStart};
+                                          form.chbShortCutStart,
+                                          form.chbCutReady};
   std::vector<QWidget*> seen;
   QWidget* w = form.btnSVG;
   for (int i = 0; i < 500 && seen.size() < expected.size(); ++i, w = w->nextInFocusChain()) {
@@ -331,12 +332,17 @@ TEST_F(FormTest, PreviewRebuildsOncePerNotificationOnlyWhileThePreviewShows) {
   EXPECT_EQ(services.builds, 5);
   PressKey(form.edtMiterLimit, Qt::Key_Up);
   EXPECT_EQ(services.builds, 6);
-  // Editing the text and the viewer box never rebuild.
+  // Editing the text, the viewer box and the cut-ready box never rebuild:
+  // cut-ready regions look like the preview.
   form.Memo1->setPlainText("ABC");
   form.chbSVGView->click();
+  form.chbCutReady->click();
   EXPECT_EQ(services.builds, 6);
   EXPECT_EQ(form.Settings().Values().Text, "ABC");
   EXPECT_FALSE(form.Settings().Values().ViewAfterSave);
+  EXPECT_TRUE(form.Settings().Values().CutReady);
+  form.Settings().SetCutReady(false);  // a loaded file shows in the box
+  EXPECT_FALSE(form.chbCutReady->isChecked());
 }
 
 TEST_F(FormTest, PageChangesByTheUserRunTheirHandlerThoseByTheProgramDoNot) {
