@@ -954,22 +954,7 @@ std::vector<CutLayer> Build(const TPath& path, const ConversionSettings& s, std:
 
 std::vector<CutLayer> BuildCutLayers(const TPath& path, const ConversionSettings& s) { return Build(path, s, nullptr); }
 
-char* WriteMillimetres(char* at, int64_t units) {
-  // Digits from the right, into a scratch buffer as long as the longest number.
-  uint64_t a = units < 0 ? 0 - static_cast<uint64_t>(units) : static_cast<uint64_t>(units);
-  char digits[MaxMillimetresChars];
-  char* p = digits + sizeof digits;
-  for (int i = 0; i < 4; ++i, a /= 10) *--p = static_cast<char>('0' + a % 10);
-  *--p = '.';
-  do {
-    *--p = static_cast<char>('0' + a % 10);
-    a /= 10;
-  } while (a);
-  if (units < 0) *--p = '-';
-  const size_t n = static_cast<size_t>(digits + sizeof digits - p);
-  std::memcpy(at, p, n);
-  return at + n;
-}
+char* WriteMillimetres(char* at, int64_t units) { return WriteTenThousandths(at, units); }
 
 void AppendMillimetres(std::string& out, int64_t units) {
   char buf[MaxMillimetresChars];

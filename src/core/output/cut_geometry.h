@@ -57,7 +57,7 @@ std::string CutSvgDocument(const TPath& path, int32_t width, int32_t height, con
 void AppendMillimetres(std::string& out, int64_t units);
 // The same text written at `at`, which has room for MaxMillimetresChars
 // characters; returns its end.
-inline constexpr size_t MaxMillimetresChars = 24;
+inline constexpr size_t MaxMillimetresChars = 24;  // as MaxTenThousandthsChars
 char* WriteMillimetres(char* at, int64_t units);
 
 }  // namespace glyphor

@@ -177,13 +177,12 @@ char* PutUpToFourDigits(char* p, uint32_t m) {
   return p + digits;
 }
 
-// Writes N(v) at `p` and returns its end, or nullptr (writing nothing) for a
-// value left to FormatNumberExactly.
-char* PutNumber(char* p, double v) {
-  uint64_t scaled;
-  if (!ScaledMagnitude(v, scaled)) return nullptr;
-  if (v < 0 && scaled != 0) *p++ = '-';
-  const uint64_t whole = scaled / 10000;  // at most 10^9
+// Writes a magnitude in ten-thousandths below 10^16, "-" first when asked
+// and not zero, at `p`: "-"? digits "." four digits; returns the end. May
+// write up to 3 characters beyond it.
+char* PutTenThousandths(char* p, uint64_t scaled, bool negative) {
+  if (negative && scaled != 0) *p++ = '-';
+  const uint64_t whole = scaled / 10000;
   if (whole < 10000) {
     p = PutUpToFourDigits(p, static_cast<uint32_t>(whole));
   } else if (whole < 100000000) {
@@ -196,6 +195,37 @@ char* PutNumber(char* p, double v) {
   *p = '.';
   return PutFourDigits(p + 1, static_cast<uint32_t>(scaled % 10000));
 }
+
+// Writes N(v) at `p` and returns its end, or nullptr (writing nothing) for a
+// value left to FormatNumberExactly.
+char* PutNumber(char* p, double v) {
+  uint64_t scaled;
+  if (!ScaledMagnitude(v, scaled)) return nullptr;  // whole part at most 10^9
+  return PutTenThousandths(p, scaled, v < 0);
+}
+
+}  // namespace
+
+char* WriteTenThousandths(char* at, int64_t units) {
+  const uint64_t a = units < 0 ? 0 - static_cast<uint64_t>(units) : static_cast<uint64_t>(units);
+  if (a < 10000000000000000) return PutTenThousandths(at, a, units < 0);
+  // Beyond the table's reach (only an absurd size gets there): digit by digit.
+  char digits[MaxTenThousandthsChars];
+  char* p = digits + sizeof digits;
+  uint64_t rest = a;
+  for (int i = 0; i < 4; ++i, rest /= 10) *--p = static_cast<char>('0' + rest % 10);
+  *--p = '.';
+  do {
+    *--p = static_cast<char>('0' + rest % 10);
+    rest /= 10;
+  } while (rest);
+  if (units < 0) *--p = '-';
+  const size_t n = static_cast<size_t>(digits + sizeof digits - p);
+  std::memcpy(at, p, n);
+  return at + n;
+}
+
+namespace {
 
 void AppendNumber(std::string& out, double v) {
   char buf[kNumberRoom];

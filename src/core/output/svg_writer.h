@@ -18,6 +18,12 @@ std::string FormatNumber(double v);
 // The same rule by way of the 18-digit decimal string: what FormatNumber's
 // integer arithmetic is checked against, and its way for values of 1e9 and more.
 std::string FormatNumberExactly(double v);
+// Writes a whole number of ten-thousandths as N writes the value: "-"?
+// digits "." four digits ("-" only when not zero). `at` must have room for
+// MaxTenThousandthsChars characters, of which 3 past the end returned may be
+// overwritten. Returns the end.
+inline constexpr size_t MaxTenThousandthsChars = 24;
+char* WriteTenThousandths(char* at, int64_t units);
 // "#RRGGBB" from a colour value whose low byte is red; the top byte is ignored.
 std::string ColorToHtml(uint32_t color);
 
