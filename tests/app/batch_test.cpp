@@ -18,14 +18,7 @@ namespace {
 class BatchRun : public ::testing::Test {
  protected:
   TempDir home, cache;
-  std::vector<std::string> Env() const {
-    return {"HOME=" + home.path(),
-            "XDG_CONFIG_HOME=" + home / ".config",
-            "XDG_DATA_HOME=" + home / ".local/share",
-            "XDG_DATA_DIRS=" + home / "system",
-            "XDG_CONFIG_DIRS=" + home / "etc",
-            "XDG_CACHE_HOME=" + cache.path()};
-  }
+  std::vector<std::string> Env() const { return UserEnvironment(home, cache); }
   std::string Gly(const std::string& name, const std::string& body) {
     const std::string path = home / name;
     WriteFile(path, body);

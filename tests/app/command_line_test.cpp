@@ -45,10 +45,7 @@ class NoMessages : public TUserMessages {
 class CommandLine : public ::testing::Test {
  protected:
   TempDir home, cache;
-  std::vector<std::string> Env() const {
-    return {"HOME=" + home.path(), "XDG_CONFIG_HOME=" + home / ".config", "XDG_DATA_HOME=" + home / ".local/share",
-            "XDG_DATA_DIRS=" + home / "system", "XDG_CACHE_HOME=" + cache.path()};
-  }
+  std::vector<std::string> Env() const { return UserEnvironment(home, cache); }
   RunResult Run(const std::vector<std::string>& args, const std::string& input = "") const {
     RunOptions options;
     options.input = input;

@@ -18,10 +18,7 @@ constexpr int kTimeoutSeconds = 30;
 class HostileInput : public ::testing::Test {
  protected:
   TempDir home, cache;
-  std::vector<std::string> Env() const {
-    return {"HOME=" + home.path(), "XDG_CONFIG_HOME=" + home / ".config", "XDG_DATA_HOME=" + home / ".local/share",
-            "XDG_CACHE_HOME=" + cache.path()};
-  }
+  std::vector<std::string> Env() const { return UserEnvironment(home, cache); }
   // Writes `body` as <name>.gly, converts it and checks the outcome; returns
   // the run for further checks.
   RunResult Convert(const std::string& name, const std::string& body, const std::vector<std::string>& extraEnv = {}) {

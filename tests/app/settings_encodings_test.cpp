@@ -12,31 +12,13 @@ using namespace glyphor::test;
 
 namespace {
 
-// `utf8` in another encoding, converted by iconv.
-std::string Encode(const std::string& utf8, const char* to) {
-  iconv_t cd = ::iconv_open(to, "UTF-8");
-  if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error(std::string("no converter to ") + to);
-  std::string out(utf8.size() * 4 + 16, '\0');
-  char* src = const_cast<char*>(utf8.data());
-  char* dst = out.data();
-  size_t srcLeft = utf8.size(), dstLeft = out.size();
-  const size_t r = ::iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-  ::iconv_close(cd);
-  if (r == static_cast<size_t>(-1)) throw std::runtime_error(std::string("cannot convert to ") + to);
-  out.resize(out.size() - dstLeft);
-  return out;
-}
-
 class SettingsEncodings : public ::testing::Test {
  protected:
   TempDir home, cache;
   std::vector<std::string> Env() const {
-    return {"HOME=" + home.path(),
-            "XDG_CONFIG_HOME=" + home / ".config",
-            "XDG_DATA_HOME=" + home / ".local/share",
-            "XDG_DATA_DIRS=" + home / "system",
-            "XDG_CACHE_HOME=" + cache.path(),
-            "GLYPHOR_NO_FACE_CACHE=1"};
+    std::vector<std::string> env = UserEnvironment(home, cache);
+    env.push_back("GLYPHOR_NO_FACE_CACHE=1");
+    return env;
   }
   // Converts `bytes` saved as <name>.gly; returns the SVG, "" on failure.
   std::string Convert(const std::string& name, const std::string& bytes) {

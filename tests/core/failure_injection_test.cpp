@@ -158,10 +158,7 @@ INSTANTIATE_TEST_SUITE_P(Seam, WriterFailures,
 class BatchFailures : public ::testing::Test {
  protected:
   TempDir home, cache;
-  std::vector<std::string> Env() const {
-    return {"HOME=" + home.path(), "XDG_CONFIG_HOME=" + home / ".config", "XDG_DATA_HOME=" + home / ".local/share",
-            "XDG_CACHE_HOME=" + cache.path()};
-  }
+  std::vector<std::string> Env() const { return test::UserEnvironment(home, cache); }
   std::string Gly() const {
     const std::string gly = home / "X.gly";
     test::WriteFile(gly, "[Font]\r\nFontName=DejaVu Sans\r\nFontSize=12\r\nFontText=A\r\n[SVG]\r\nView=0\r\n");

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <iconv.h>
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -33,6 +34,29 @@ TempDir::~TempDir() {
     fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
   fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
   fs::remove_all(path_, ec);
+}
+
+std::vector<std::string> UserEnvironment(const TempDir& home, const TempDir& cache) {
+  return {"HOME=" + home.path(),
+          "XDG_CONFIG_HOME=" + home / ".config",
+          "XDG_DATA_HOME=" + home / ".local/share",
+          "XDG_DATA_DIRS=" + home / "system",
+          "XDG_CONFIG_DIRS=" + home / "etc",
+          "XDG_CACHE_HOME=" + cache.path()};
+}
+
+std::string Encode(const std::string& utf8, const char* to) {
+  iconv_t cd = ::iconv_open(to, "UTF-8");
+  if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error(std::string("no converter to ") + to);
+  std::string out(utf8.size() * 4 + 16, '\0');
+  char* src = const_cast<char*>(utf8.data());
+  char* dst = out.data();
+  size_t srcLeft = utf8.size(), dstLeft = out.size();
+  const size_t r = ::iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+  ::iconv_close(cd);
+  if (r == static_cast<size_t>(-1)) throw std::runtime_error(std::string("cannot convert to ") + to);
+  out.resize(out.size() - dstLeft);
+  return out;
 }
 
 std::string ReadFile(const std::string& path) {

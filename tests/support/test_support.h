@@ -22,6 +22,14 @@ class TempDir {
   std::string path_;
 };
 
+// The environment of a user whose home is `home`, with every XDG folder in
+// it (nothing installed there) and the face cache in `cache`.
+std::vector<std::string> UserEnvironment(const TempDir& home, const TempDir& cache);
+
+// `utf8` in another encoding (an iconv name such as "CP932"), converted by
+// iconv rather than by the code under test. Throws when it cannot be.
+std::string Encode(const std::string& utf8, const char* to);
+
 std::string ReadFile(const std::string& path);  // the whole file as bytes; "" when missing
 void WriteFile(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);

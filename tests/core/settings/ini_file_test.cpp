@@ -17,26 +17,11 @@
 namespace glyphor {
 namespace {
 
+using test::Encode;
 using test::FileExists;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
-
-// `utf8` in another encoding, converted by iconv rather than by the code
-// under test.
-std::string Encode(const std::string& utf8, const char* to) {
-  iconv_t cd = ::iconv_open(to, "UTF-8");
-  if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error(std::string("no converter to ") + to);
-  std::string out(utf8.size() * 4 + 16, '\0');
-  char* src = const_cast<char*>(utf8.data());
-  char* dst = out.data();
-  size_t srcLeft = utf8.size(), dstLeft = out.size();
-  const size_t r = ::iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-  ::iconv_close(cd);
-  if (r == static_cast<size_t>(-1)) throw std::runtime_error(std::string("cannot convert to ") + to);
-  out.resize(out.size() - dstLeft);
-  return out;
-}
 
 std::string Repeat(const std::string& s, int n) {
   std::string out;
