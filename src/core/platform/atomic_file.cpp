@@ -114,7 +114,8 @@ void RemoveStaleTemporaries(const std::string& folder) {
 // make async-signal-safe calls, so the names wait in fixed slots, set and
 // cleared with the signals held back. A group of files shares the slots; a
 // file beyond them goes unprotected and is removed as stale a day later.
-constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// SIGXFSZ ends a process whose file outgrows its size limit (ulimit -f).
+constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGXFSZ};
 constexpr size_t kMaxTemporaries = 128;
 char* volatile g_temporaries[kMaxTemporaries];
 struct sigaction g_previous[std::size(kCleanupSignals)];

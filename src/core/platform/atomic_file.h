@@ -1,9 +1,10 @@
 // Writes a whole file or nothing: the bytes go to a temporary file in the
 // target's folder, which is renamed over the target only once complete, so a
 // failure neither truncates the target nor leaves the temporary file behind.
-// Temporary files are named ".glyphor-tmp-XXXXXX"; SIGINT, SIGTERM and SIGHUP
-// remove the one being written, and a write removes such files of ours that
-// an earlier run left in the folder more than a day ago.
+// Temporary files are named ".glyphor-tmp-XXXXXX"; SIGINT, SIGTERM, SIGHUP
+// and SIGXFSZ (a file size limit reached) remove the one being written, and a
+// write removes such files of ours that an earlier run left in the folder
+// more than a day ago.
 #pragma once
 
 #include <cstddef>

@@ -9,6 +9,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -170,7 +171,7 @@ TEST(AtomicFile, WritesInPlaceWhereNoTemporaryFileCanBeMade) {
   EXPECT_EQ(ListDir(closed), (std::vector<std::string>{"locked.svg", "out.svg"}));
 }
 
-// SIGINT, SIGTERM and SIGHUP during a write take its temporary file along;
+// SIGINT, SIGTERM, SIGHUP and SIGXFSZ during a write take its temporary file along;
 // an ignored signal stays ignored. Files an earlier run left are removed
 // once they are a day old and ours.
 TEST(AtomicFile, TemporaryFilesDoNotOutliveTheirRun) {
@@ -183,9 +184,14 @@ TEST(AtomicFile, TemporaryFilesDoNotOutliveTheirRun) {
     ::raise(signalToRaise);
     return ::write(fd, buf, n);
   };
-  for (const int s : {SIGINT, SIGTERM, SIGHUP}) {
+  for (const int s : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) {
     signalToRaise = s;
-    EXPECT_EQ(InChild([&] { return static_cast<int>(WriteFileAtomically(dir / "out.svg", "new")); }), 128 + s);
+    EXPECT_EQ(InChild([&] {
+                const rlimit noCore{0, 0};  // SIGXFSZ would dump one
+                ::setrlimit(RLIMIT_CORE, &noCore);
+                return static_cast<int>(WriteFileAtomically(dir / "out.svg", "new"));
+              }),
+              128 + s);
     EXPECT_EQ(ListDir(dir.path()), std::vector<std::string>{"out.svg"}) << strsignal(s);
     EXPECT_EQ(ReadFile(dir / "out.svg"), "earlier");
   }
