@@ -2,6 +2,7 @@
 // a file and on standard output against the window's own writers, several
 // settings files with failures among them, and the exit statuses.
 #include <climits>
+#include <csignal>
 #include <fstream>
 #include <sstream>
 
@@ -11,6 +12,7 @@
 
 #include "app/options.h"
 #include "core/outline/capture.h"
+#include "core/output/dxf_writer.h"
 #include "core/output/metafile_picture.h"
 #include "core/output/metafile_save.h"
 #include "core/output/svg_writer.h"
@@ -71,6 +73,19 @@ class CommandLine : public ::testing::Test {
     const RunResult r = RunGlyphor({home / name}, Env());
     EXPECT_EQ(r.exitCode, 0) << r.err;
     return ReadFile(home / ReplaceExtension(name, ".svg"));
+  }
+  // The settings the program reads from a settings file here.
+  ConversionSettings Loaded(const std::string& name) const {
+    SettingsModel model(DefaultScreenPpi);
+    LoadSettings(model, home / name, home.path());
+    model.SetViewAfterSave(false);
+    return model.Values();
+  }
+  // 300 Latin characters: a document of several 64 KiB pieces.
+  static std::string LongLatinText() {
+    std::string text;
+    while (text.size() < 300) text += "The quick brown fox jumps over the lazy dog. ";
+    return text.substr(0, 300);
   }
   static std::string ReplaceExtension(const std::string& name, const std::string& ext) {
     return name.substr(0, name.rfind('.')) + ext;
@@ -296,6 +311,72 @@ TEST_F(CommandLine, TextsFromFilesAndStandardInputHaveNoLengthLimit) {
     EXPECT_EQ(r.out, reference) << input;
   }
   EXPECT_EQ(Run({"base.gly", "--text-file=-"}, "A\nB\n").exitCode, 2);
+}
+
+// Long documents are written in pieces as they are made, into the file and
+// onto standard output: the bytes are those of the document made whole.
+TEST_F(CommandLine, LongDocumentsWrittenAsTheyAreMadeAreTheWholeDocuments) {
+  const std::string text = LongLatinText();
+  for (const bool twoLayers : {false, true}) {
+    Gly("long.gly", text, twoLayers ? "FontFukuromoji=1\r\nFontStrokeWidth=150\r\n" : "");
+    const ConversionSettings s = Loaded("long.gly");
+    for (const std::string format : {"svg", "dxf"}) {
+      SCOPED_TRACE(format + (twoLayers ? ", two layers" : ""));
+      const std::string whole =
+          format == "svg" ? SvgDocumentFor(s, DefaultScreenPpi) : DxfDocumentFor(s, DefaultScreenPpi);
+      ASSERT_GT(whole.size(), 2u * 64 * 1024);  // several pieces
+      RunResult r = Run({"long.gly", "-o", "long." + format});
+      EXPECT_EQ(r.exitCode, 0) << r.err;
+      EXPECT_TRUE(ReadFile(home / ("long." + format)) == whole);
+      r = Run({"long.gly", "-f", format, "-o", "-"});
+      EXPECT_EQ(r.exitCode, 0) << r.err;
+      EXPECT_TRUE(r.out == whole);
+    }
+  }
+}
+
+// A file size limit (ulimit -f) reached part-way through a document: the
+// earlier file stays as it was and no temporary file is left, whether the
+// write fails (SIGXFSZ ignored) or the signal ends the program. Standard
+// output keeps what it took, cut short, and the run fails.
+TEST_F(CommandLine, AFileSizeLimitReachedPartWayKeepsTheEarlierFile) {
+  Gly("long.gly", LongLatinText());
+  Gly("short.gly", "A");
+  const std::string whole = SvgDocumentFor(Loaded("long.gly"), DefaultScreenPpi);
+  constexpr long long kLimit = 100000;
+  ASSERT_GT(whole.size(), static_cast<size_t>(kLimit));
+  ::mkdir((home / "out").c_str(), 0755);
+  WriteFile(home / "out/long.svg", "earlier");
+  WriteFile(home / "long.svg", "earlier");
+  RunOptions limited;
+  limited.workDir = home.path();
+  limited.fileSizeLimit = kLimit;
+
+  RunResult r = RunGlyphor({"-o", "out", "short.gly", "long.gly"}, Env(), limited);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "glyphor: long.gly: ファイル out/long.svg を作成できません\n");
+  EXPECT_EQ(ReadFile(home / "out/long.svg"), "earlier");
+  EXPECT_NE(ReadFile(home / "out/short.svg").find("</svg>"), std::string::npos);
+  EXPECT_EQ(ListDir(home / "out"), (std::vector<std::string>{"long.svg", "short.svg"}));
+
+  r = RunGlyphor({"long.gly", "-o", "-"}, Env(), limited);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "glyphor: long.gly: ストリームへの書き込みエラー\n");
+  EXPECT_TRUE(r.out == whole.substr(0, kLimit));
+
+  // The classic form, as the window saves.
+  const std::vector<std::string> before = ListDir(home.path());
+  r = RunGlyphor({home / "long.gly"}, Env(), limited);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "ファイル " + home / "long.svg" + " を作成できません\n");
+  EXPECT_EQ(ReadFile(home / "long.svg"), "earlier");
+  EXPECT_EQ(ListDir(home.path()), before);
+
+  limited.fileSizeSignalEnds = true;
+  r = RunGlyphor({"long.gly", "-o", "out/long.svg"}, Env(), limited);
+  EXPECT_EQ(r.signal, SIGXFSZ);
+  EXPECT_EQ(ReadFile(home / "out/long.svg"), "earlier");
+  EXPECT_EQ(ListDir(home / "out"), (std::vector<std::string>{"long.svg", "short.svg"}));
 }
 
 TEST(CommandLineParts, MillimetresAreKeptInHundredthsRoundedAwayFromZero) {

@@ -460,7 +460,12 @@ EFileError SvgWriteError(const std::string& fileName) {
 }
 
 void WriteSvg(const std::string& fileName, const ConversionSettings& s, int screenPpi, TUserMessages& messages) {
-  if (WriteFileAtomically(fileName, SvgDocumentFor(s, screenPpi)) != WriteResult::Ok) throw SvgWriteError(fileName);
+  // Captured before the file is begun: a text that cannot be captured touches no file.
+  TPath path;
+  int32_t width = 0, height = 0;
+  CaptureTextPath(s.Text, s.Font, s.Resolution, screenPpi, path, width, height);
+  const auto document = [&](ByteSink& out) { WriteSvgDocument(path, width, height, s, out); };
+  if (WriteFileAtomically(fileName, document) != WriteResult::Ok) throw SvgWriteError(fileName);
   if (!s.ViewAfterSave) return;
   char full[PATH_MAX];
   LaunchViewer(::realpath(fileName.c_str(), full) ? std::string(full) : fileName, messages);
