@@ -81,11 +81,11 @@ class CommandLine : public ::testing::Test {
     model.SetViewAfterSave(false);
     return model.Values();
   }
-  // 300 Latin characters: a document of several 64 KiB pieces.
-  static std::string LongLatinText() {
+  // Latin characters; 300 make a document of several 64 KiB pieces.
+  static std::string LongLatinText(size_t length = 300) {
     std::string text;
-    while (text.size() < 300) text += "The quick brown fox jumps over the lazy dog. ";
-    return text.substr(0, 300);
+    while (text.size() < length) text += "The quick brown fox jumps over the lazy dog. ";
+    return text.substr(0, length);
   }
   static std::string ReplaceExtension(const std::string& name, const std::string& ext) {
     return name.substr(0, name.rfind('.')) + ext;
@@ -333,6 +333,21 @@ TEST_F(CommandLine, LongDocumentsWrittenAsTheyAreMadeAreTheWholeDocuments) {
       EXPECT_TRUE(r.out == whole);
     }
   }
+
+  // Two layers whose data is too long to keep for the second: it is read
+  // back from the file, or formatted again for standard output.
+  WriteFile(home / "long.txt", LongLatinText(2000));
+  Gly("two.gly", "x", "FontFukuromoji=1\r\nFontStrokeWidth=150\r\n");
+  ConversionSettings s = Loaded("two.gly");
+  s.Text = LongLatinText(2000);
+  const std::string whole = SvgDocumentFor(s, DefaultScreenPpi);
+  ASSERT_GT(whole.size(), 2u << 20);
+  RunResult r = Run({"two.gly", "--text-file", "long.txt", "-o", "two.svg"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(ReadFile(home / "two.svg") == whole);
+  r = Run({"two.gly", "--text-file", "long.txt", "-o", "-"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(r.out == whole);
 }
 
 // A file size limit (ulimit -f) reached part-way through a document: the
@@ -372,11 +387,22 @@ TEST_F(CommandLine, AFileSizeLimitReachedPartWayKeepsTheEarlierFile) {
   EXPECT_EQ(ReadFile(home / "long.svg"), "earlier");
   EXPECT_EQ(ListDir(home.path()), before);
 
+  // The limit reached while the second layer is read back from the file.
+  WriteFile(home / "long.txt", LongLatinText(2000));
+  Gly("two.gly", "x", "FontFukuromoji=1\r\nFontStrokeWidth=150\r\n");
+  WriteFile(home / "out/two.svg", "earlier");
+  RunOptions secondLayer = limited;
+  secondLayer.fileSizeLimit = 1800000;  // of about 2.2 MB, past the first layer's 1.1 MB
+  r = RunGlyphor({"two.gly", "--text-file", "long.txt", "-o", "out/two.svg"}, Env(), secondLayer);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "glyphor: two.gly: ファイル out/two.svg を作成できません\n");
+  EXPECT_EQ(ReadFile(home / "out/two.svg"), "earlier");
+
   limited.fileSizeSignalEnds = true;
   r = RunGlyphor({"long.gly", "-o", "out/long.svg"}, Env(), limited);
   EXPECT_EQ(r.signal, SIGXFSZ);
   EXPECT_EQ(ReadFile(home / "out/long.svg"), "earlier");
-  EXPECT_EQ(ListDir(home / "out"), (std::vector<std::string>{"long.svg", "short.svg"}));
+  EXPECT_EQ(ListDir(home / "out"), (std::vector<std::string>{"long.svg", "short.svg", "two.svg"}));
 }
 
 TEST(CommandLineParts, MillimetresAreKeptInHundredthsRoundedAwayFromZero) {

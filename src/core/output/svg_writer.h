@@ -35,8 +35,9 @@ using SvgSink = ByteSink;
 std::string SvgDocument(const TPath& path, int32_t width, int32_t height, const ConversionSettings& s);
 // The same document handed to `out` in pieces of about 64 KiB as it is made,
 // so that a long text's document need not be held whole. In two-layer mode
-// the path data is held once, for the second layer. Exceptions from `out`
-// pass through.
+// the second layer's path data is the first's: kept up to 1 MiB, beyond
+// that read back through out.WriteAgain, or formatted again where `out`
+// cannot. Exceptions from `out` pass through.
 void WriteSvgDocument(const TPath& path, int32_t width, int32_t height, const ConversionSettings& s, SvgSink& out);
 
 // Captures the text of `s` afresh and returns its document.

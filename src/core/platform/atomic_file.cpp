@@ -267,6 +267,22 @@ class FileSink : public ByteSink {
       throw WritingStopped{};
     }
   }
+  // The staged file is open for reading too: the pieces come back from it.
+  bool WriteAgain(uint64_t from, uint64_t size) override {
+    std::vector<char> buffer(std::min<uint64_t>(size, 64 * 1024));
+    while (size > 0 && !failed_) {
+      const ssize_t n = ::pread(fd_, buffer.data(), std::min<uint64_t>(size, buffer.size()), static_cast<off_t>(from));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0 || !WriteAll(fd_, std::string_view(buffer.data(), static_cast<size_t>(n)))) {
+        failed_ = true;
+        break;
+      }
+      from += static_cast<uint64_t>(n);
+      size -= static_cast<uint64_t>(n);
+    }
+    if (failed_) throw WritingStopped{};
+    return true;
+  }
   // Remembered apart from the exception, which a producer might swallow.
   bool Failed() const { return failed_; }
 
