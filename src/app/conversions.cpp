@@ -17,11 +17,14 @@
 
 #include "app/display_probe.h"
 #include "app/face_report.h"
+#include "core/outline/capture.h"
+#include "core/output/cut_geometry.h"
 #include "core/output/dxf_writer.h"
 #include "core/output/metafile_picture.h"
 #include "core/output/metafile_save.h"
 #include "core/output/svg_writer.h"
 #include "core/platform/atomic_file.h"
+#include "core/platform/byte_sink.h"
 #include "core/platform/errors.h"
 #include "core/platform/file_names.h"
 #include "core/platform/special_folders.h"
@@ -231,15 +234,21 @@ void LoadSettingsFromBytes(SettingsModel& model, const std::string& bytes, const
   LoadSettings(model, path, documentsDir);
 }
 
-void WriteStandardOutput(const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) throw EFileError("ストリームへの書き込みエラー");
-    done += static_cast<size_t>(n);
+// Standard output, written piece by piece as the document is made. Pieces
+// it has taken cannot be taken back: a failure part-way leaves the reader a
+// document cut short, and the conversion fails with its message.
+class StandardOutput : public ByteSink {
+ public:
+  void Write(std::string_view piece) override {
+    size_t done = 0;
+    while (done < piece.size()) {
+      const ssize_t n = ::write(STDOUT_FILENO, piece.data() + done, piece.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) throw EFileError("ストリームへの書き込みエラー");
+      done += static_cast<size_t>(n);
+    }
   }
-}
+};
 
 // The settings of one conversion: the file's, then the overrides in order.
 // The option form opens a viewer only when asked with --view (or a View key
@@ -259,14 +268,43 @@ ConversionSettings SettingsFor(const Conversion& c, const ConversionPlan& plan, 
   return model.Values();
 }
 
-std::string DocumentBytes(const ConversionSettings& s, OutputFormat format) {
-  if (format == OutputFormat::Svg) return SvgDocumentFor(s, DefaultScreenPpi);
-  if (format == OutputFormat::Dxf) return DxfDocumentFor(s, DefaultScreenPpi);
-  MetafilePicture picture;
-  BuildMetafile(picture, s, DefaultScreenPpi);
-  const std::vector<uint8_t> bytes = MetafileFileBytes(picture, format == OutputFormat::Wmf);
-  return std::string(bytes.begin(), bytes.end());
-}
+// A conversion's document made ready to be written: the text captured, the
+// cut-ready layers welded, the metafile recorded. What can fail there fails
+// before a file is begun or a byte reaches standard output; the document's
+// text is then made as it is written, never held whole.
+class Document {
+ public:
+  Document(const ConversionSettings& s, OutputFormat format) : s_(s), format_(format) {
+    if (format == OutputFormat::Emf || format == OutputFormat::Wmf) {
+      BuildMetafile(picture_, s, DefaultScreenPpi);
+      return;
+    }
+    CaptureTextPath(s.Text, s.Font, s.Resolution, DefaultScreenPpi, path_, width_, height_);
+    if (format == OutputFormat::Dxf) {
+      layers_ = BuildCutLayers(path_, s);
+      page_ = PageSize(width_, height_, s);
+      path_ = TPath();  // the layers are all the drawing needs
+    }
+  }
+
+  void WriteTo(ByteSink& out) const {
+    switch (format_) {
+      case OutputFormat::Svg: WriteSvgDocument(path_, width_, height_, s_, out); break;
+      case OutputFormat::Dxf: WriteDxfDocument(layers_, page_, out); break;
+      case OutputFormat::Emf:
+      case OutputFormat::Wmf: WriteMetafileFile(picture_, format_ == OutputFormat::Wmf, out); break;
+    }
+  }
+
+ private:
+  const ConversionSettings& s_;
+  OutputFormat format_;
+  TPath path_;
+  int32_t width_ = 0, height_ = 0;
+  std::vector<CutLayer> layers_;
+  CutPage page_{};
+  MetafilePicture picture_;
+};
 
 // A failed write reported as the window reports it for each kind of document.
 [[noreturn]] void ThrowWriteError(const Conversion& c, WriteResult result) {
@@ -286,17 +324,18 @@ class Runner {
       const ConversionSettings s = SettingsFor(c, plan_, documentsDir_);
       std::optional<FaceRecorder> faces;
       if (plan_.verbosity == Verbosity::Verbose) faces.emplace();
-      const std::string bytes = DocumentBytes(s, c.format);
+      const Document document(s, c.format);
       if (faces && faces->Last()) {
         for (const FaceNote& note : DescribeFaces(*faces->Last()))
           messages.Verbose(note.warning ? "警告: " + note.text : note.text);
       }
       if (c.output == "-") {
-        WriteStandardOutput(bytes);
+        StandardOutput out;
+        document.WriteTo(out);
         messages.Verbose("標準出力に書き出しました");
         return;
       }
-      const WriteResult staged = group_.Add(c.output, bytes);
+      const WriteResult staged = group_.Add(c.output, [&](ByteSink& out) { document.WriteTo(out); });
       if (staged != WriteResult::Ok) ThrowWriteError(c, staged);
       waiting_.push_back({c, s.ViewAfterSave});
       if (waiting_.size() >= kGroupSize) Commit();

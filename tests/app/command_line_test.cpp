@@ -2,6 +2,7 @@
 // a file and on standard output against the window's own writers, several
 // settings files with failures among them, and the exit statuses.
 #include <climits>
+#include <csignal>
 #include <fstream>
 #include <sstream>
 
@@ -11,6 +12,7 @@
 
 #include "app/options.h"
 #include "core/outline/capture.h"
+#include "core/output/dxf_writer.h"
 #include "core/output/metafile_picture.h"
 #include "core/output/metafile_save.h"
 #include "core/output/svg_writer.h"
@@ -68,6 +70,19 @@ class CommandLine : public ::testing::Test {
     const RunResult r = RunGlyphor({home / name}, Env());
     EXPECT_EQ(r.exitCode, 0) << r.err;
     return ReadFile(home / ReplaceExtension(name, ".svg"));
+  }
+  // The settings the program reads from a settings file here.
+  ConversionSettings Loaded(const std::string& name) const {
+    SettingsModel model(DefaultScreenPpi);
+    LoadSettings(model, home / name, home.path());
+    model.SetViewAfterSave(false);
+    return model.Values();
+  }
+  // Latin characters; 300 make a document of several 64 KiB pieces.
+  static std::string LongLatinText(size_t length = 300) {
+    std::string text;
+    while (text.size() < length) text += "The quick brown fox jumps over the lazy dog. ";
+    return text.substr(0, length);
   }
   static std::string ReplaceExtension(const std::string& name, const std::string& ext) {
     return name.substr(0, name.rfind('.')) + ext;
@@ -293,6 +308,98 @@ TEST_F(CommandLine, TextsFromFilesAndStandardInputHaveNoLengthLimit) {
     EXPECT_EQ(r.out, reference) << input;
   }
   EXPECT_EQ(Run({"base.gly", "--text-file=-"}, "A\nB\n").exitCode, 2);
+}
+
+// Long documents are written in pieces as they are made, into the file and
+// onto standard output: the bytes are those of the document made whole.
+TEST_F(CommandLine, LongDocumentsWrittenAsTheyAreMadeAreTheWholeDocuments) {
+  const std::string text = LongLatinText();
+  for (const bool twoLayers : {false, true}) {
+    Gly("long.gly", text, twoLayers ? "FontFukuromoji=1\r\nFontStrokeWidth=150\r\n" : "");
+    const ConversionSettings s = Loaded("long.gly");
+    for (const std::string format : {"svg", "dxf"}) {
+      SCOPED_TRACE(format + (twoLayers ? ", two layers" : ""));
+      const std::string whole =
+          format == "svg" ? SvgDocumentFor(s, DefaultScreenPpi) : DxfDocumentFor(s, DefaultScreenPpi);
+      ASSERT_GT(whole.size(), 2u * 64 * 1024);  // several pieces
+      RunResult r = Run({"long.gly", "-o", "long." + format});
+      EXPECT_EQ(r.exitCode, 0) << r.err;
+      EXPECT_TRUE(ReadFile(home / ("long." + format)) == whole);
+      r = Run({"long.gly", "-f", format, "-o", "-"});
+      EXPECT_EQ(r.exitCode, 0) << r.err;
+      EXPECT_TRUE(r.out == whole);
+    }
+  }
+
+  // Two layers whose data is too long to keep for the second: it is read
+  // back from the file, or formatted again for standard output.
+  WriteFile(home / "long.txt", LongLatinText(2000));
+  Gly("two.gly", "x", "FontFukuromoji=1\r\nFontStrokeWidth=150\r\n");
+  ConversionSettings s = Loaded("two.gly");
+  s.Text = LongLatinText(2000);
+  const std::string whole = SvgDocumentFor(s, DefaultScreenPpi);
+  ASSERT_GT(whole.size(), 2u << 20);
+  RunResult r = Run({"two.gly", "--text-file", "long.txt", "-o", "two.svg"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(ReadFile(home / "two.svg") == whole);
+  r = Run({"two.gly", "--text-file", "long.txt", "-o", "-"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(r.out == whole);
+}
+
+// A file size limit (ulimit -f) reached part-way through a document: the
+// earlier file stays as it was and no temporary file is left, whether the
+// write fails (SIGXFSZ ignored) or the signal ends the program. Standard
+// output keeps what it took, cut short, and the run fails.
+TEST_F(CommandLine, AFileSizeLimitReachedPartWayKeepsTheEarlierFile) {
+  Gly("long.gly", LongLatinText());
+  Gly("short.gly", "A");
+  const std::string whole = SvgDocumentFor(Loaded("long.gly"), DefaultScreenPpi);
+  constexpr long long kLimit = 100000;
+  ASSERT_GT(whole.size(), static_cast<size_t>(kLimit));
+  ::mkdir((home / "out").c_str(), 0755);
+  WriteFile(home / "out/long.svg", "earlier");
+  WriteFile(home / "long.svg", "earlier");
+  RunOptions limited;
+  limited.workDir = home.path();
+  limited.fileSizeLimit = kLimit;
+
+  RunResult r = RunGlyphor({"-o", "out", "short.gly", "long.gly"}, Env(), limited);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "glyphor: long.gly: ファイル out/long.svg を作成できません\n");
+  EXPECT_EQ(ReadFile(home / "out/long.svg"), "earlier");
+  EXPECT_NE(ReadFile(home / "out/short.svg").find("</svg>"), std::string::npos);
+  EXPECT_EQ(ListDir(home / "out"), (std::vector<std::string>{"long.svg", "short.svg"}));
+
+  r = RunGlyphor({"long.gly", "-o", "-"}, Env(), limited);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "glyphor: long.gly: ストリームへの書き込みエラー\n");
+  EXPECT_TRUE(r.out == whole.substr(0, kLimit));
+
+  // The classic form, as the window saves.
+  const std::vector<std::string> before = ListDir(home.path());
+  r = RunGlyphor({home / "long.gly"}, Env(), limited);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "ファイル " + home / "long.svg" + " を作成できません\n");
+  EXPECT_EQ(ReadFile(home / "long.svg"), "earlier");
+  EXPECT_EQ(ListDir(home.path()), before);
+
+  // The limit reached while the second layer is read back from the file.
+  WriteFile(home / "long.txt", LongLatinText(2000));
+  Gly("two.gly", "x", "FontFukuromoji=1\r\nFontStrokeWidth=150\r\n");
+  WriteFile(home / "out/two.svg", "earlier");
+  RunOptions secondLayer = limited;
+  secondLayer.fileSizeLimit = 1800000;  // of about 2.2 MB, past the first layer's 1.1 MB
+  r = RunGlyphor({"two.gly", "--text-file", "long.txt", "-o", "out/two.svg"}, Env(), secondLayer);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "glyphor: two.gly: ファイル out/two.svg を作成できません\n");
+  EXPECT_EQ(ReadFile(home / "out/two.svg"), "earlier");
+
+  limited.fileSizeSignalEnds = true;
+  r = RunGlyphor({"long.gly", "-o", "out/long.svg"}, Env(), limited);
+  EXPECT_EQ(r.signal, SIGXFSZ);
+  EXPECT_EQ(ReadFile(home / "out/long.svg"), "earlier");
+  EXPECT_EQ(ListDir(home / "out"), (std::vector<std::string>{"long.svg", "short.svg", "two.svg"}));
 }
 
 TEST(CommandLineParts, MillimetresAreKeptInHundredthsRoundedAwayFromZero) {

@@ -14,6 +14,7 @@
 #include <iconv.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -101,6 +102,40 @@ int WaitOrKill(pid_t pid, int timeoutSeconds, bool& timedOut) {
   return status;
 }
 
+// The file size limit a child started while it lives inherits, with no core
+// files and SIGXFSZ ignored or at its default; this process's own limits and
+// action come back when it goes.
+class ChildFileSizeLimit {
+ public:
+  explicit ChildFileSizeLimit(const RunOptions& options) : active_(options.fileSizeLimit > 0) {
+    if (!active_) return;
+    ::getrlimit(RLIMIT_FSIZE, &size_);
+    ::getrlimit(RLIMIT_CORE, &core_);
+    rlimit size = size_, core = core_;
+    size.rlim_cur = static_cast<rlim_t>(options.fileSizeLimit);
+    core.rlim_cur = 0;
+    struct sigaction action {};
+    action.sa_handler = options.fileSizeSignalEnds ? SIG_DFL : SIG_IGN;
+    sigemptyset(&action.sa_mask);
+    if (::setrlimit(RLIMIT_FSIZE, &size) != 0 || ::setrlimit(RLIMIT_CORE, &core) != 0 ||
+        ::sigaction(SIGXFSZ, &action, &signal_) != 0)
+      throw std::runtime_error("cannot limit the file size");
+  }
+  ~ChildFileSizeLimit() {
+    if (!active_) return;
+    ::sigaction(SIGXFSZ, &signal_, nullptr);
+    ::setrlimit(RLIMIT_CORE, &core_);
+    ::setrlimit(RLIMIT_FSIZE, &size_);
+  }
+  ChildFileSizeLimit(const ChildFileSizeLimit&) = delete;
+  ChildFileSizeLimit& operator=(const ChildFileSizeLimit&) = delete;
+
+ private:
+  bool active_;
+  rlimit size_{}, core_{};
+  struct sigaction signal_ {};
+};
+
 }  // namespace
 
 RunResult RunGlyphor(const std::vector<std::string>& args, const std::vector<std::string>& env, int timeoutSeconds) {
@@ -147,7 +182,12 @@ RunResult RunGlyphor(const std::vector<std::string>& args, const std::vector<std
 
   pid_t pid;
   RunResult r;
-  if (posix_spawn(&pid, GLYPHOR_BINARY, &fa, nullptr, argv.data(), envp.data()) != 0) {
+  int spawned;
+  {
+    const ChildFileSizeLimit limit(options);
+    spawned = posix_spawn(&pid, GLYPHOR_BINARY, &fa, nullptr, argv.data(), envp.data());
+  }
+  if (spawned != 0) {
     posix_spawn_file_actions_destroy(&fa);
     if (terminal >= 0) ::close(terminal);
     throw std::runtime_error("cannot start " GLYPHOR_BINARY);

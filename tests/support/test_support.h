@@ -54,6 +54,11 @@ struct RunOptions {
   std::string workDir;          // the current folder; the test's own when empty
   bool stderrTerminal = false;  // standard error is a pseudo-terminal; `err` is what it showed
   int timeoutSeconds = 60;
+  // A file size limit (RLIMIT_FSIZE, as `ulimit -f` sets it) in bytes; 0 for
+  // none. Writes beyond it fail with EFBIG, or, with fileSizeSignalEnds,
+  // raise SIGXFSZ with its default action (no core file is dumped).
+  long long fileSizeLimit = 0;
+  bool fileSizeSignalEnds = false;
 };
 RunResult RunGlyphor(const std::vector<std::string>& args, const std::vector<std::string>& env,
                      const RunOptions& options);

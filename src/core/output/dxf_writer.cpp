@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "core/outline/capture.h"
+#include "core/platform/byte_sink.h"
 
 namespace glyphor {
 
@@ -102,9 +103,31 @@ void Tables(std::string& out, const std::vector<CutLayer>& layers) {
   Group(out, 0, "ENDSEC");
 }
 
+// The document's text as it grows; with a sink, handed on in pieces of about
+// kPiece bytes, so that a long text's drawing is never held whole.
+class DxfText {
+ public:
+  static constexpr size_t kPiece = 64 * 1024;
+
+  DxfText(ByteSink* sink, size_t points) : sink_(sink) { text.reserve(sink ? kPiece + 4096 : 1024 + points * 72); }
+  void MaybeFlush() {
+    if (sink_ && text.size() >= kPiece) Flush();
+  }
+  void Flush() {
+    if (sink_ && !text.empty()) sink_->Write(text);
+    text.clear();
+  }
+
+  std::string text;
+
+ private:
+  ByteSink* sink_;
+};
+
 // A closed polyline, y flipped about the page's height. The vertices, tens
 // of thousands a drawing, are written straight into a buffer.
-void Polyline(std::string& out, const std::string& layer, const CutContour& c, int64_t top) {
+void Polyline(DxfText& text, const std::string& layer, const CutContour& c, int64_t top) {
+  std::string& out = text.text;
   Group(out, 0, "POLYLINE");
   Group(out, 8, layer);
   Group(out, 66, "1");
@@ -120,6 +143,7 @@ void Polyline(std::string& out, const std::string& layer, const CutContour& c, i
     at = WriteMillimetres(at, top - p.Y);
     at = std::copy(tail.begin(), tail.end(), at);
     out.append(buf.data(), at);
+    text.MaybeFlush();
   }
   Group(out, 0, "SEQEND");
   Group(out, 8, layer);
@@ -140,22 +164,40 @@ int NearestAci(uint32_t color) {
   return best;
 }
 
-std::string DxfDocument(const std::vector<CutLayer>& layers, const CutPage& page) {
-  std::string out;
+namespace {
+
+size_t PointCount(const std::vector<CutLayer>& layers) {
   size_t points = 0;
   for (const CutLayer& layer : layers)
     for (const CutContour& c : layer.Contours) points += c.size();
-  out.reserve(1024 + points * 72);
+  return points;
+}
+
+void GenerateDxf(const std::vector<CutLayer>& layers, const CutPage& page, DxfText& text) {
+  std::string& out = text.text;
   Header(out, page);
   Tables(out, layers);
   Group(out, 0, "SECTION");
   Group(out, 2, "ENTITIES");
   const int64_t top = std::llround(page.Height * CutUnitsPerMm);
   for (const CutLayer& layer : layers)
-    for (const CutContour& c : layer.Contours) Polyline(out, layer.Role, c, top);
+    for (const CutContour& c : layer.Contours) Polyline(text, layer.Role, c, top);
   Group(out, 0, "ENDSEC");
   Group(out, 0, "EOF");
-  return out;
+}
+
+}  // namespace
+
+std::string DxfDocument(const std::vector<CutLayer>& layers, const CutPage& page) {
+  DxfText text(nullptr, PointCount(layers));
+  GenerateDxf(layers, page, text);
+  return std::move(text.text);
+}
+
+void WriteDxfDocument(const std::vector<CutLayer>& layers, const CutPage& page, ByteSink& out) {
+  DxfText text(&out, 0);
+  GenerateDxf(layers, page, text);
+  text.Flush();
 }
 
 std::string DxfDocumentFor(const ConversionSettings& s, int screenPpi) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/output/cut_geometry.h"
+#include "core/platform/byte_sink.h"
 #include "core/settings/settings_model.h"
 
 namespace glyphor {
@@ -15,6 +16,9 @@ namespace glyphor {
 // in the nearest AutoCAD colour index, each contour a closed POLYLINE of
 // straight segments. A plain value; cannot fail.
 std::string DxfDocument(const std::vector<CutLayer>& layers, const CutPage& page);
+// The same document handed to `out` in pieces of about 64 KiB as it is made.
+// Exceptions from `out` pass through.
+void WriteDxfDocument(const std::vector<CutLayer>& layers, const CutPage& page, ByteSink& out);
 
 // Captures the text of `s` afresh and returns the DXF of its cut-ready
 // layers, whatever s.CutReady says: a cutter follows no strokes.

@@ -8,6 +8,7 @@
 
 #include "core/output/metafile_picture.h"
 #include "core/platform/atomic_file.h"
+#include "core/platform/byte_sink.h"
 #include "core/platform/errors.h"
 
 namespace glyphor {
@@ -18,9 +19,11 @@ namespace glyphor {
 // EOutOfResources when the WMF conversion fails.
 void SaveMetafileFile(const std::string& path, const MetafilePicture& picture);
 
-// The bytes a metafile file holds: the placeable WMF when `wmf`, else the EMF
-// as recorded. Throws EOutOfResources when the WMF conversion fails.
-std::vector<uint8_t> MetafileFileBytes(const MetafilePicture& picture, bool wmf);
+// Hands `out` the bytes a metafile file holds: the placeable WMF when `wmf`,
+// else the EMF as recorded (straight from the picture, without a copy).
+// Throws EOutOfResources when the WMF conversion fails, before `out` has
+// received anything.
+void WriteMetafileFile(const MetafilePicture& picture, bool wmf, ByteSink& out);
 
 // The error of a metafile that could not be written to `path`: EFileError
 // "ファイル %s を作成できません" when the file cannot be created,

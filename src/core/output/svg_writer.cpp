@@ -310,7 +310,20 @@ class DocumentText {
   }
   void Flush() {
     if (sink_ && used_ > 0) sink_->Write(Tail(0));
+    handedOn_ += used_;
     used_ = 0;
+  }
+
+  // Characters so far, those handed on included.
+  uint64_t Position() const { return handedOn_ + used_; }
+  // Appends `n` characters from `from` that went to the sink, read back by
+  // the sink; false, with nothing written, where it cannot.
+  bool WriteAgain(uint64_t from, uint64_t n) {
+    if (!sink_) return false;
+    Flush();
+    if (!sink_->WriteAgain(from, n)) return false;
+    handedOn_ += n;
+    return true;
   }
 
   std::string Take() {
@@ -322,23 +335,43 @@ class DocumentText {
   SvgSink* sink_;
   std::string text_;
   size_t used_ = 0;
+  uint64_t handedOn_ = 0;
 };
 
 // Characters a point takes at most in the path data, for numbers of at most
 // `numberChars` characters: "C", two numbers with their blanks, "z\r\n".
 size_t PointChars(size_t numberChars) { return 1 + 2 * (numberChars + 1) + 3; }
 
+// The data text of the first layer, kept for the second while its pieces go
+// to the sink. Only so much: a long text's data is read back from the sink,
+// or formatted again where it cannot be, so that a streamed document's
+// memory does not grow with the text.
+struct KeptData {
+  static constexpr size_t kMax = 1 << 20;
+  std::string text;
+  bool tooLong = false;
+  void Append(std::string_view piece) {
+    if (tooLong) return;
+    if (text.size() + piece.size() > kMax) {
+      tooLong = true;
+      std::string().swap(text);
+      return;
+    }
+    text.append(piece);
+  }
+};
+
 // The path data of `path`, appended to `out`, with the trailing blanks and
 // line breaks cut. When `kept` is given and pieces of the data go to the sink
-// on the way, the whole data text is also left in `kept`, to be written again.
-void PathData(DocumentText& out, const TPath& path, const Scale& sc, std::string* kept) {
+// on the way, the data text is also left in `kept`, to be written again.
+void PathData(DocumentText& out, const TPath& path, const Scale& sc, KeptData* kept) {
   size_t start = out.Size();
   bool flushed = false;
   int bezier = 0;
   for (int32_t i = 0; i < path.Count(); ++i) {
     const PathPoint p = path.GetPoint(i);
     if (out.Full()) {
-      if (kept) kept->append(out.Tail(start));
+      if (kept) kept->Append(out.Tail(start));
       out.Flush();
       start = 0;
       flushed = true;
@@ -377,7 +410,7 @@ void PathData(DocumentText& out, const TPath& path, const Scale& sc, std::string
   }
   // The trailing blanks all belong to the last point, which is never flushed.
   while (out.Size() > start && static_cast<unsigned char>(out.Back()) <= 32) out.PopBack();
-  if (kept && flushed) kept->append(out.Tail(start));
+  if (kept && flushed) kept->Append(out.Tail(start));
 }
 
 std::string Style(const std::string& fill, const std::string& stroke, double width, const ConversionSettings& s) {
@@ -412,19 +445,23 @@ void GenerateDocument(const TPath& path, int32_t width, int32_t height, const Co
           "mm\" viewBox=\"0 0 " + FormatNumber(w) + " " + FormatNumber(h) + "\">\r\n");
   out.Put(Style(fill, ColorToHtml(s.StrokeColor), sc.r, s));
   const size_t dataStart = out.Size();
-  std::string kept;  // the data text, when pieces of it have gone to the sink
+  const uint64_t dataFrom = out.Position();
+  KeptData kept;  // the data text, when pieces of it have gone to the sink
   PathData(out, path, sc, s.Fukuromoji ? &kept : nullptr);
   const size_t dataChars = out.Size() - dataStart;  // when all of it is still here
+  const uint64_t dataLength = out.Position() - dataFrom;
   out.Put("\"/>\r\n");
   if (s.Fukuromoji) {
     // The fill-only layer has the same data: written again, not formatted again.
     out.Put(Style(fill, "none", 0, s));
-    if (kept.empty()) {
+    if (kept.tooLong) {
+      if (!out.WriteAgain(dataFrom, dataLength)) PathData(out, path, sc, nullptr);
+    } else if (kept.text.empty()) {
       out.Repeat(dataStart, dataChars);
     } else {
-      for (size_t at = 0; at < kept.size(); at += DocumentText::kPiece) {
+      for (size_t at = 0; at < kept.text.size(); at += DocumentText::kPiece) {
         out.MaybeFlush();
-        out.Put(std::string_view(kept).substr(at, DocumentText::kPiece));
+        out.Put(std::string_view(kept.text).substr(at, DocumentText::kPiece));
       }
     }
     out.Put("\"/>\r\n");
@@ -460,7 +497,12 @@ EFileError SvgWriteError(const std::string& fileName) {
 }
 
 void WriteSvg(const std::string& fileName, const ConversionSettings& s, int screenPpi, TUserMessages& messages) {
-  if (WriteFileAtomically(fileName, SvgDocumentFor(s, screenPpi)) != WriteResult::Ok) throw SvgWriteError(fileName);
+  // Captured before the file is begun: a text that cannot be captured touches no file.
+  TPath path;
+  int32_t width = 0, height = 0;
+  CaptureTextPath(s.Text, s.Font, s.Resolution, screenPpi, path, width, height);
+  const auto document = [&](ByteSink& out) { WriteSvgDocument(path, width, height, s, out); };
+  if (WriteFileAtomically(fileName, document) != WriteResult::Ok) throw SvgWriteError(fileName);
   if (!s.ViewAfterSave) return;
   char full[PATH_MAX];
   LaunchViewer(::realpath(fileName.c_str(), full) ? std::string(full) : fileName, messages);

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "core/outline/path_record.h"
+#include "core/platform/byte_sink.h"
 #include "core/platform/errors.h"
 #include "core/platform/user_messages.h"
 #include "core/settings/settings_model.h"
@@ -28,18 +29,15 @@ char* WriteTenThousandths(char* at, int64_t units);
 std::string ColorToHtml(uint32_t color);
 
 // Receives a document in pieces, in order: joined, they are the document.
-class SvgSink {
- public:
-  virtual ~SvgSink() = default;
-  virtual void Write(std::string_view piece) = 0;
-};
+using SvgSink = ByteSink;
 
 // The document for an already captured path (`width`, `height` in path units).
 std::string SvgDocument(const TPath& path, int32_t width, int32_t height, const ConversionSettings& s);
 // The same document handed to `out` in pieces of about 64 KiB as it is made,
 // so that a long text's document need not be held whole. In two-layer mode
-// the path data is held once, for the second layer. Exceptions from `out`
-// pass through.
+// the second layer's path data is the first's: kept up to 1 MiB, beyond
+// that read back through out.WriteAgain, or formatted again where `out`
+// cannot. Exceptions from `out` pass through.
 void WriteSvgDocument(const TPath& path, int32_t width, int32_t height, const ConversionSettings& s, SvgSink& out);
 
 // Captures the text of `s` afresh and returns its document.
@@ -50,8 +48,9 @@ std::string SvgDocumentFor(const ConversionSettings& s, int screenPpi);
 EFileError SvgWriteError(const std::string& fileName);
 
 // Captures the text of `s`, writes the document to `fileName` (whole or not at
-// all) and, when s.ViewAfterSave is on, opens it in the SVG viewer. Throws
-// EFileError "ファイル %s を作成できません" when the file cannot be written.
+// all, made piece by piece into the temporary file that replaces it) and,
+// when s.ViewAfterSave is on, opens it in the SVG viewer. Throws EFileError
+// "ファイル %s を作成できません" when the file cannot be written.
 void WriteSvg(const std::string& fileName, const ConversionSettings& s, int screenPpi, TUserMessages& messages);
 
 }  // namespace glyphor

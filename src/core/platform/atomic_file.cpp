@@ -114,7 +114,8 @@ void RemoveStaleTemporaries(const std::string& folder) {
 // make async-signal-safe calls, so the names wait in fixed slots, set and
 // cleared with the signals held back. A group of files shares the slots; a
 // file beyond them goes unprotected and is removed as stale a day later.
-constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// SIGXFSZ ends a process whose file outgrows its size limit (ulimit -f).
+constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGXFSZ};
 constexpr size_t kMaxTemporaries = 128;
 char* volatile g_temporaries[kMaxTemporaries];
 struct sigaction g_previous[std::size(kCleanupSignals)];
@@ -241,17 +242,83 @@ WriteResult WriteInPlace(const std::string& path, std::string_view bytes) {
 
 struct AtomicFileGroup::Staged {
   std::string tmp, target;
-  int fd = -1;    // -1: written in place already
+  int fd = -1;  // -1: written in place already
   int slot = -1;
 };
 
 namespace {
 
-// Everything up to the bytes lying in a temporary file beside the target.
+// A file's bytes: at hand, or made by a producer as they are written.
+struct Content {
+  std::string_view bytes;
+  const ByteProducer* produce = nullptr;
+};
+
+// Thrown into a producer when the disk does not take a piece, to stop it.
+struct WritingStopped {};
+
+// Hands each piece straight to a staged file.
+class FileSink : public ByteSink {
+ public:
+  explicit FileSink(int fd) : fd_(fd) {}
+  void Write(std::string_view piece) override {
+    if (failed_ || !WriteAll(fd_, piece)) {
+      failed_ = true;
+      throw WritingStopped{};
+    }
+  }
+  // The staged file is open for reading too: the pieces come back from it.
+  bool WriteAgain(uint64_t from, uint64_t size) override {
+    std::vector<char> buffer(std::min<uint64_t>(size, 64 * 1024));
+    while (size > 0 && !failed_) {
+      const ssize_t n = ::pread(fd_, buffer.data(), std::min<uint64_t>(size, buffer.size()), static_cast<off_t>(from));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0 || !WriteAll(fd_, std::string_view(buffer.data(), static_cast<size_t>(n)))) {
+        failed_ = true;
+        break;
+      }
+      from += static_cast<uint64_t>(n);
+      size -= static_cast<uint64_t>(n);
+    }
+    if (failed_) throw WritingStopped{};
+    return true;
+  }
+  // Remembered apart from the exception, which a producer might swallow.
+  bool Failed() const { return failed_; }
+
+ private:
+  int fd_;
+  bool failed_ = false;
+};
+
+class StringSink : public ByteSink {
+ public:
+  void Write(std::string_view piece) override { bytes.append(piece); }
+  std::string bytes;
+};
+
+// False when the disk did not take all of the content. A producer's own
+// exceptions pass through.
+bool WriteContent(int fd, const Content& content) {
+  if (!content.produce) return WriteAll(fd, content.bytes);
+  FileSink sink(fd);
+  try {
+    (*content.produce)(sink);
+  } catch (const WritingStopped&) {}
+  return !sink.Failed();
+}
+
+void Discard(const AtomicFileGroup::Staged& s) {
+  ::close(s.fd);
+  ::unlink(s.tmp.c_str());
+  ForgetTemporary(s.slot);
+}
+
+// Everything up to the content lying in a temporary file beside the target.
 // When no temporary file can be made there but the target may be written,
-// the bytes go straight into it: `inPlace` is set and the result is final.
-// On failure nothing is left behind.
-WriteResult Stage(const std::string& linkOrPath, std::string_view bytes, mode_t mode, AtomicFileGroup::Staged& out,
+// the content goes straight into it: `inPlace` is set and the result is
+// final. On failure, and when the producer throws, nothing is left behind.
+WriteResult Stage(const std::string& linkOrPath, const Content& content, mode_t mode, AtomicFileGroup::Staged& out,
                   bool& inPlace) {
   inPlace = false;
   std::string path;
@@ -273,7 +340,11 @@ WriteResult Stage(const std::string& linkOrPath, std::string_view bytes, mode_t 
     const bool folderClosed = errno == EACCES || errno == EPERM;
     if (!exists || !folderClosed) return WriteResult::CannotCreate;
     inPlace = true;
-    return WriteInPlace(path, bytes);
+    if (!content.produce) return WriteInPlace(path, content.bytes);
+    // The size must be known before the old bytes are touched.
+    StringSink whole;
+    (*content.produce)(whole);
+    return WriteInPlace(path, whole.bytes);
   }
   out.tmp = name.data();
   out.target = path;
@@ -290,10 +361,15 @@ WriteResult Stage(const std::string& linkOrPath, std::string_view bytes, mode_t 
   }
   ::fchmod(out.fd, perms);
 
-  if (WriteAll(out.fd, bytes)) return WriteResult::Ok;
-  ::close(out.fd);
-  ::unlink(out.tmp.c_str());
-  ForgetTemporary(out.slot);
+  bool written = false;
+  try {
+    written = WriteContent(out.fd, content);
+  } catch (...) {
+    Discard(out);
+    throw;
+  }
+  if (written) return WriteResult::Ok;
+  Discard(out);
   return WriteResult::WriteFailed;
 }
 
@@ -325,43 +401,64 @@ void InParallel(size_t count, const std::function<void(size_t)>& work) {
 
 }  // namespace
 
-WriteResult WriteFileAtomically(const std::string& linkOrPath, std::string_view bytes, mode_t mode) {
+namespace {
+
+WriteResult WriteWhole(const std::string& linkOrPath, const Content& content, mode_t mode) {
   AtomicFileGroup::Staged staged;
   bool inPlace = false;
-  const WriteResult result = Stage(linkOrPath, bytes, mode, staged, inPlace);
+  const WriteResult result = Stage(linkOrPath, content, mode, staged, inPlace);
   if (result != WriteResult::Ok || inPlace) return result;
   return Finish(staged, FileSystemSeam().fsync(staged.fd) == 0);
+}
+
+}  // namespace
+
+WriteResult WriteFileAtomically(const std::string& linkOrPath, std::string_view bytes, mode_t mode) {
+  return WriteWhole(linkOrPath, Content{bytes}, mode);
+}
+
+WriteResult WriteFileAtomically(const std::string& linkOrPath, const ByteProducer& produce, mode_t mode) {
+  return WriteWhole(linkOrPath, Content{{}, &produce}, mode);
 }
 
 AtomicFileGroup::AtomicFileGroup() = default;
 
 AtomicFileGroup::~AtomicFileGroup() {
-  for (const Staged& p : pending_) {
-    if (p.fd < 0) continue;
-    ::close(p.fd);
-    ::unlink(p.tmp.c_str());
-    ForgetTemporary(p.slot);
-  }
+  for (const Staged& p : pending_)
+    if (p.fd >= 0) Discard(p);
 }
 
 size_t AtomicFileGroup::Waiting() const { return pending_.size(); }
 
-WriteResult AtomicFileGroup::Add(const std::string& path, std::string_view bytes, mode_t mode) {
-  Staged s;
+namespace {
+
+WriteResult StageInto(std::vector<AtomicFileGroup::Staged>& pending, const std::string& path, const Content& content,
+                      mode_t mode) {
+  pending.reserve(pending.size() + 1);  // so that a staged file cannot be lost to a failed allocation
+  AtomicFileGroup::Staged s;
   bool inPlace = false;
-  const WriteResult result = Stage(path, bytes, mode, s, inPlace);
+  const WriteResult result = Stage(path, content, mode, s, inPlace);
   // A file written in place is done, but keeps its turn among the results.
-  if (result == WriteResult::Ok) pending_.push_back(inPlace ? Staged{} : std::move(s));
+  if (result == WriteResult::Ok) pending.push_back(inPlace ? AtomicFileGroup::Staged{} : std::move(s));
   return result;
+}
+
+}  // namespace
+
+WriteResult AtomicFileGroup::Add(const std::string& path, std::string_view bytes, mode_t mode) {
+  return StageInto(pending_, path, Content{bytes}, mode);
+}
+
+WriteResult AtomicFileGroup::Add(const std::string& path, const ByteProducer& produce, mode_t mode) {
+  return StageInto(pending_, path, Content{{}, &produce}, mode);
 }
 
 std::vector<WriteResult> AtomicFileGroup::Commit() {
   // Syncs issued together share the file system's journal commits; one after
   // another, each waits for its own.
   std::vector<char> synced(pending_.size(), 0);
-  InParallel(pending_.size(), [&](size_t i) {
-    synced[i] = pending_[i].fd < 0 || FileSystemSeam().fsync(pending_[i].fd) == 0;
-  });
+  InParallel(pending_.size(),
+             [&](size_t i) { synced[i] = pending_[i].fd < 0 || FileSystemSeam().fsync(pending_[i].fd) == 0; });
 
   // Freeing a replaced file's blocks takes a while on some file systems
   // (ext4 with discard): each replaced file is held by a path descriptor

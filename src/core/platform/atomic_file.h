@@ -1,17 +1,21 @@
 // Writes a whole file or nothing: the bytes go to a temporary file in the
 // target's folder, which is renamed over the target only once complete, so a
 // failure neither truncates the target nor leaves the temporary file behind.
-// Temporary files are named ".glyphor-tmp-XXXXXX"; SIGINT, SIGTERM and SIGHUP
-// remove the one being written, and a write removes such files of ours that
-// an earlier run left in the folder more than a day ago.
+// Temporary files are named ".glyphor-tmp-XXXXXX"; SIGINT, SIGTERM, SIGHUP
+// and SIGXFSZ (a file size limit reached) remove the one being written, and a
+// write removes such files of ours that an earlier run left in the folder
+// more than a day ago.
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include <sys/types.h>
+
+#include "core/platform/byte_sink.h"
 
 namespace glyphor {
 
@@ -28,6 +32,18 @@ enum class WriteResult {
 // folder where no temporary file can be made is overwritten in place: then a
 // failure part-way can leave it damaged.
 WriteResult WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t mode = 0666);
+
+// Makes a file's bytes, handing them to the sink in pieces as they are made.
+using ByteProducer = std::function<void(ByteSink&)>;
+
+// The same, for bytes made as they are written: a long document goes to the
+// temporary file piece by piece and is never held whole. A piece the disk
+// does not take stops the producer (the sink throws) and gives WriteFailed;
+// any other exception from the producer removes the temporary file and
+// passes through. Where the target has to be overwritten in place, the
+// pieces are gathered first, so that a failure still comes before the old
+// bytes are touched.
+WriteResult WriteFileAtomically(const std::string& path, const ByteProducer& produce, mode_t mode = 0666);
 
 // The prefix of the temporary files' names.
 inline constexpr char kTemporaryPrefix[] = ".glyphor-tmp-";
@@ -49,6 +65,10 @@ class AtomicFileGroup {
   // made: its result is then Ok in Commit's list); otherwise the result
   // WriteFileAtomically would give, and nothing waits.
   WriteResult Add(const std::string& path, std::string_view bytes, mode_t mode = 0666);
+  // The same for bytes made as they are written, as the streaming
+  // WriteFileAtomically takes them; the producer's own exceptions pass
+  // through, and nothing waits for the file then.
+  WriteResult Add(const std::string& path, const ByteProducer& produce, mode_t mode = 0666);
   size_t Waiting() const;
   // Syncs every waiting file, then renames each over its target. The result
   // of each, in the order added; the group is empty afterwards.

@@ -1,12 +1,15 @@
 #include "core/platform/atomic_file.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <ctime>
 #include <functional>
+#include <stdexcept>
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -152,6 +155,15 @@ TEST(AtomicFile, WritesInPlaceWhereNoTemporaryFileCanBeMade) {
             static_cast<int>(WriteResult::Ok));
   EXPECT_EQ(ReadFile(target), "new");
   EXPECT_EQ(InodeOf(target), inode);
+  // Pieces made as they are written are gathered first: the size is needed.
+  const ByteProducer pieces = [](ByteSink& out) {
+    out.Write("streamed ");
+    out.Write("in pieces");
+  };
+  EXPECT_EQ(InChild([&] { return static_cast<int>(WriteFileAtomically(target, pieces)); }, root),
+            static_cast<int>(WriteResult::Ok));
+  EXPECT_EQ(ReadFile(target), "streamed in pieces");
+  EXPECT_EQ(InodeOf(target), inode);
   // A read-only file stays refused; nothing else appears in the folder.
   EXPECT_EQ(InChild([&] { return static_cast<int>(WriteFileAtomically(locked, "new")); }, root),
             static_cast<int>(WriteResult::CannotCreate));
@@ -159,7 +171,7 @@ TEST(AtomicFile, WritesInPlaceWhereNoTemporaryFileCanBeMade) {
   EXPECT_EQ(ListDir(closed), (std::vector<std::string>{"locked.svg", "out.svg"}));
 }
 
-// SIGINT, SIGTERM and SIGHUP during a write take its temporary file along;
+// SIGINT, SIGTERM, SIGHUP and SIGXFSZ during a write take its temporary file along;
 // an ignored signal stays ignored. Files an earlier run left are removed
 // once they are a day old and ours.
 TEST(AtomicFile, TemporaryFilesDoNotOutliveTheirRun) {
@@ -172,9 +184,14 @@ TEST(AtomicFile, TemporaryFilesDoNotOutliveTheirRun) {
     ::raise(signalToRaise);
     return ::write(fd, buf, n);
   };
-  for (const int s : {SIGINT, SIGTERM, SIGHUP}) {
+  for (const int s : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) {
     signalToRaise = s;
-    EXPECT_EQ(InChild([&] { return static_cast<int>(WriteFileAtomically(dir / "out.svg", "new")); }), 128 + s);
+    EXPECT_EQ(InChild([&] {
+                const rlimit noCore{0, 0};  // SIGXFSZ would dump one
+                ::setrlimit(RLIMIT_CORE, &noCore);
+                return static_cast<int>(WriteFileAtomically(dir / "out.svg", "new"));
+              }),
+              128 + s);
     EXPECT_EQ(ListDir(dir.path()), std::vector<std::string>{"out.svg"}) << strsignal(s);
     EXPECT_EQ(ReadFile(dir / "out.svg"), "earlier");
   }
@@ -205,4 +222,51 @@ TEST(AtomicFile, TemporaryFilesDoNotOutliveTheirRun) {
   FileSystemSeam().write = ::write;
   ASSERT_EQ(WriteFileAtomically(dir / "out.svg", "newer"), WriteResult::Ok);
   EXPECT_EQ(ListDir(dir.path()), kept);
+}
+
+// A document made as it is written: each piece goes to the temporary file;
+// a full disk stops the producer at the piece it refused, and the producer's
+// own failure passes through. Either way the earlier file stays and no
+// temporary file is left.
+TEST(AtomicFile, ProducersWritePieceByPieceAndStopAtAFailure) {
+  TempDir dir;
+  int made = 0;
+  const ByteProducer produce = [&](ByteSink& out) {
+    for (made = 0; made < 40; ++made) out.Write(std::string(1000, static_cast<char>('a' + made % 26)));
+  };
+  std::string expected;
+  for (int i = 0; i < 40; ++i) expected += std::string(1000, static_cast<char>('a' + i % 26));
+  ASSERT_EQ(WriteFileAtomically(dir / "out.svg", produce), WriteResult::Ok);
+  EXPECT_EQ(ReadFile(dir / "out.svg"), expected);
+
+  {
+    ScopedSeam<FileSystemCalls> seam(FileSystemSeam());
+    static int writes;
+    writes = 0;
+    seam->write = [](int fd, const void* buf, size_t n) -> ssize_t {
+      if (++writes < 3) return ::write(fd, buf, n);
+      return errno = ENOSPC, -1;
+    };
+    EXPECT_EQ(WriteFileAtomically(dir / "out.svg", produce), WriteResult::WriteFailed);
+    EXPECT_EQ(made, 2);
+    // A producer that swallows the stop still fails.
+    const ByteProducer deaf = [](ByteSink& out) {
+      for (int i = 0; i < 5; ++i) {
+        try {
+          out.Write("piece");
+        } catch (...) {}
+      }
+    };
+    EXPECT_EQ(WriteFileAtomically(dir / "out.svg", deaf), WriteResult::WriteFailed);
+  }
+  const ByteProducer failing = [](ByteSink& out) {
+    out.Write("half a document");
+    throw std::runtime_error("the font went away");
+  };
+  EXPECT_THROW(WriteFileAtomically(dir / "out.svg", failing), std::runtime_error);
+  AtomicFileGroup group;
+  EXPECT_THROW(group.Add(dir / "other.svg", failing), std::runtime_error);
+  EXPECT_EQ(group.Waiting(), 0u);
+  EXPECT_EQ(ReadFile(dir / "out.svg"), expected);
+  EXPECT_EQ(ListDir(dir.path()), std::vector<std::string>{"out.svg"});
 }
