@@ -13,6 +13,7 @@
 
 #include "core/outline/font_match.h"
 #include "gui/window/form.h"
+#include "gui/window/form_widgets.h"
 #include "support/test_support.h"
 
 using namespace glyphor;
@@ -67,7 +68,7 @@ TEST(ScaledWindowTest, PreviewAndSampleAreDrawnAtTheScreensPixels) {
   form.show();
   form.UpdatePreview();
 
-  const QPixmap preview = form.Image1->pixmap();
+  const QImage preview = form.Image1->Shown();
   ASSERT_FALSE(preview.isNull());
   EXPECT_EQ(preview.devicePixelRatio(), 2.0);
   // The same size on the screen as at scale 1, with twice the pixels across.
