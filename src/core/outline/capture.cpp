@@ -17,6 +17,10 @@ namespace {
 // nothing: pens and brushes are not kept.
 class MeasuringSurface : public TCanvas {
  public:
+  void Reserve(size_t points) {
+    points_.reserve(points);
+    types_.reserve(points);
+  }
   void BeginPath() override {
     building_ = true;
     points_.clear();
@@ -118,6 +122,7 @@ void CaptureTextPath(const std::string& text, const TFontSpec& font, int resolut
   width = WholePixel(static_cast<double>(right) + left + extent);
 
   MeasuringSurface surface;
+  surface.Reserve(run.PathPointsBound(text));  // a long text's path grows in one step
   surface.BeginPath();
   run.DrawText(surface, left, 0, text);
   surface.EndPath();

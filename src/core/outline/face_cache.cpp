@@ -31,15 +31,16 @@ std::string Hex(const std::string& s) {
   return out.empty() ? "-" : out;
 }
 
+// Read for every entry of every warm run: one pass, no growth.
 std::optional<std::string> Unhex(std::string_view s) {
   if (s == "-") return std::string();
   if (s.size() % 2) return std::nullopt;
   auto nibble = [](char c) { return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1; };
-  std::string out;
-  for (size_t i = 0; i < s.size(); i += 2) {
-    const int hi = nibble(s[i]), lo = nibble(s[i + 1]);
+  std::string out(s.size() / 2, '\0');
+  for (size_t i = 0; i < out.size(); ++i) {
+    const int hi = nibble(s[2 * i]), lo = nibble(s[2 * i + 1]);
     if (hi < 0 || lo < 0) return std::nullopt;
-    out += static_cast<char>(hi * 16 + lo);
+    out[i] = static_cast<char>(hi * 16 + lo);
   }
   return out;
 }
@@ -54,6 +55,7 @@ std::optional<T> Number(std::string_view s, int base = 10) {
 
 std::vector<std::string_view> Split(std::string_view s, char sep) {
   std::vector<std::string_view> parts;
+  parts.reserve(sep == ' ' ? 8 : 128);  // a line's fields, a file's lines
   for (size_t start = 0;;) {
     const size_t end = s.find(sep, start);
     parts.push_back(s.substr(start, end - start));
@@ -96,12 +98,22 @@ bool ParseRanges(std::string_view s, std::vector<char32_t>& cps) {
   return true;
 }
 
-// A file's or folder's modification time, "-" when it does not exist.
+// A file's or folder's modification time and size, "-" when it does not exist.
 std::string Stamp(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return "-";
-  return std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec) + "." +
-         std::to_string(st.st_size);
+  std::string out;
+  out.reserve(48);
+  auto put = [&out](long long v) {
+    char digits[24];
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, v).ptr);
+  };
+  put(st.st_mtim.tv_sec);
+  out += '.';
+  put(st.st_mtim.tv_nsec);
+  out += '.';
+  put(st.st_size);
+  return out;
 }
 
 // The settings that change where fontconfig looks.

@@ -174,6 +174,7 @@ const FontRun::Line& FontRun::Layout(std::string_view text) const {
   line.runs.clear();
   line.glyphs.clear();
   line.advance = 0;
+  line.cps.reserve(text.size());
   for (char32_t c : DecodeUtf8(text))
     if (!IsControl(c)) line.cps.push_back(c);
   const std::u32string& cps = line.cps;
@@ -194,6 +195,7 @@ const FontRun::Line& FontRun::Layout(std::string_view text) const {
     runFace = f;
     line.runs.back().to = i + 1;
   }
+  line.glyphs.reserve(cps.size());
   for (size_t r : VisualOrder(line.runs)) line.Shape(line.runs[r], em_);
   // Boxes for a few missing characters show what is missing; a text none of
   // whose characters any installed face has would give nothing but boxes.
@@ -252,6 +254,15 @@ std::vector<FaceRun> FontRun::FaceRuns(std::string_view text) const {
     out.back().text.append(line.cps, r.from, r.to - r.from);
   }
   return out;
+}
+
+size_t FontRun::PathPointsBound(std::string_view text) const {
+  const Line& line = Layout(text);
+  size_t points = 0;
+  for (const PlacedGlyph& g : line.glyphs) points += g.face->Outline(g.gid).points;
+  // A bar is four points, cut at most once a glyph.
+  const size_t bars = size_t{underline_} + size_t{strikeOut_};
+  return points + bars * 4 * (line.glyphs.size() + 1);
 }
 
 void FontRun::TextExtent(std::string_view text, int32_t& width, int32_t& height) const {
