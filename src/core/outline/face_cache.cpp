@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <string_view>
+#include <unordered_map>
 
 #include <sys/stat.h>
 
@@ -17,7 +18,7 @@ namespace glyphor {
 
 namespace {
 
-constexpr const char* kHeader = "glyphor face matches 2";
+constexpr const char* kHeader = "glyphor face matches 3";
 // Far above what the entry limits allow; anything larger was not written here.
 constexpr size_t kMaxFileBytes = 8 << 20;
 
@@ -145,27 +146,43 @@ bool MakeCacheFolder(const std::string& folder) {
 
 void FaceMatchCache::Load() {
   loaded_ = true;
+  scope_ = Environment() + '\n' + scopeExtra_;
   std::string bytes;
   if (path_.empty() || ReadRegularFile(path_, kMaxFileBytes, bytes) != ReadStatus::Ok) return;
   const std::vector<std::string_view> lines = Split(bytes, '\n');
   if (lines.empty() || lines[0] != kHeader) return;
-  std::map<std::string, Entry> entries;
-  std::vector<std::string> deps;
+  std::map<std::string, Scope> scopes;
+  // Scopes share most of their files: each is looked at once.
+  std::unordered_map<std::string_view, std::string> stamps;
+  stamps.reserve(128);
   uint64_t clock = 0;
+  // The scope being read, and whether one of its files has changed since
+  // (then its decisions are dropped, the other scopes' kept).
+  Scope* scope = nullptr;
+  bool stale = false;
+  std::string scopeKey;
   for (size_t i = 1; i < lines.size(); ++i) {
     const std::vector<std::string_view> f = Split(lines[i], ' ');
-    if (f[0] == "env" && f.size() == 2) {
-      if (Unhex(f[1]) != Environment()) return;
+    if (f[0] == "scope" && f.size() == 2) {
+      const auto key = Unhex(f[1]);
+      if (!key || scopes.count(*key)) return;  // a damaged cache is no cache
+      if (scope && stale) scopes.erase(scopeKey);
+      scopeKey = *key;
+      scope = &scopes[scopeKey];
+      stale = false;
     } else if (f[0] == "dep" && f.size() == 3) {
       const auto path = Unhex(f[2]);
-      if (!path || Stamp(*path) != f[1]) return;  // something changed: start afresh
-      deps.push_back(*path);
+      if (!scope || !path) return;
+      auto known = stamps.find(f[2]);
+      if (known == stamps.end()) known = stamps.emplace(f[2], Stamp(*path)).first;
+      stale = stale || known->second != f[1];  // something changed: this scope starts afresh
+      scope->deps.push_back(*path);
     } else if (f[0] == "face" && f.size() == 5) {
       const auto key = Unhex(f[1]), file = Unhex(f[4]);
       const auto used = Number<uint64_t>(f[2]);
       const auto index = Number<int>(f[3]);
-      if (!key || !file || !used || !index) return;  // a damaged cache is no cache
-      Entry& e = entries[*key];
+      if (!scope || !key || !file || !used || !index) return;
+      Entry& e = scope->entries[*key];
       e.face = FaceLocation{*file, *index};
       e.used = *used;
       clock = std::max(clock, *used);
@@ -173,23 +190,24 @@ void FaceMatchCache::Load() {
       const auto key = Unhex(f[1]), file = Unhex(f[3]);
       const auto index = f[2] == "-" ? std::optional<int>(-1) : Number<int>(f[2]);
       std::vector<char32_t> cps;
-      if (!key || !file || !index || !ParseRanges(f[4], cps) || !entries.count(*key)) return;
+      if (!scope || !key || !file || !index || !ParseRanges(f[4], cps) || !scope->entries.count(*key)) return;
       std::optional<FaceLocation> where;
       if (*index >= 0) where = FaceLocation{*file, *index};
-      for (char32_t c : cps) entries[*key].fallback[c] = where;
+      for (char32_t c : cps) scope->entries[*key].fallback[c] = where;
     } else if (!lines[i].empty()) {
       return;
     }
   }
-  deps_ = std::move(deps);
-  entries_ = std::move(entries);
+  if (scope && stale) scopes.erase(scopeKey);
+  scopes_ = std::move(scopes);
   clock_ = clock;
 }
 
 FaceMatchCache::Entry* FaceMatchCache::Find(const std::string& key) {
   if (!loaded_) Load();
-  auto it = entries_.find(key);
-  if (it == entries_.end()) return nullptr;
+  auto& entries = Mine().entries;
+  auto it = entries.find(key);
+  if (it == entries.end()) return nullptr;
   // Written down again only once it has fallen into the older half, so a
   // warm run seldom writes and a request in use is never the one to go.
   Entry& e = it->second;
@@ -215,9 +233,10 @@ std::optional<std::optional<FaceLocation>> FaceMatchCache::LookupFallback(const 
 
 FaceMatchCache::Entry& FaceMatchCache::Touch(const std::string& key, const std::vector<std::string>& dependencies) {
   if (!loaded_) Load();
-  if (dependencies != deps_) entries_.clear();  // made under another configuration
-  deps_ = dependencies;
-  Entry& e = entries_[key];
+  Scope& mine = Mine();
+  if (dependencies != mine.deps) mine.entries.clear();  // made under another configuration
+  mine.deps = dependencies;
+  Entry& e = mine.entries[key];
   e.used = ++clock_;
   dirty_ = true;
   return e;
@@ -238,31 +257,58 @@ void FaceMatchCache::StoreFallback(const std::string& key, char32_t cp, const st
   if (e.fallback.size() < kMaxFallbackChars / 4) e.fallback[cp] = face;
 }
 
-// Drops the least recently used requests until both limits hold.
+// Drops the least recently used requests, whatever their scope, until both
+// limits hold, then the scopes used least recently beyond their limit.
 void FaceMatchCache::Evict() {
-  size_t chars = 0;
-  for (const auto& [key, e] : entries_) chars += e.fallback.size();
-  while (entries_.size() > kMaxRequests || chars > kMaxFallbackChars) {
-    auto oldest = std::min_element(entries_.begin(), entries_.end(),
-                                   [](const auto& a, const auto& b) { return a.second.used < b.second.used; });
+  size_t requests = 0, chars = 0;
+  for (const auto& [name, scope] : scopes_) {
+    requests += scope.entries.size();
+    for (const auto& [key, e] : scope.entries) chars += e.fallback.size();
+  }
+  while (requests > kMaxRequests || chars > kMaxFallbackChars) {
+    std::map<std::string, Entry>* from = nullptr;
+    std::map<std::string, Entry>::iterator oldest;
+    for (auto& [name, scope] : scopes_)
+      for (auto it = scope.entries.begin(); it != scope.entries.end(); ++it)
+        if (!from || it->second.used < oldest->second.used) {
+          from = &scope.entries;
+          oldest = it;
+        }
     chars -= oldest->second.fallback.size();
-    entries_.erase(oldest);
+    --requests;
+    from->erase(oldest);
+  }
+  std::erase_if(scopes_, [](const auto& s) { return s.second.entries.empty(); });
+  auto lastUse = [](const Scope& s) {
+    uint64_t last = 0;
+    for (const auto& [key, e] : s.entries) last = std::max(last, e.used);
+    return last;
+  };
+  while (scopes_.size() > kMaxScopes) {
+    auto oldest = scopes_.begin();
+    for (auto it = scopes_.begin(); it != scopes_.end(); ++it)
+      if (lastUse(it->second) < lastUse(oldest->second)) oldest = it;
+    scopes_.erase(oldest);
   }
 }
 
 std::string FaceMatchCache::Text() const {
-  std::string text = std::string(kHeader) + "\nenv " + Hex(Environment()) + "\n";
-  for (const auto& d : deps_) text += "dep " + Stamp(d) + " " + Hex(d) + "\n";
-  for (const auto& [key, e] : entries_) {
-    if (!e.face) continue;  // fallbacks are read only after their request's face
-    const std::string k = Hex(key);
-    text += "face " + k + " " + std::to_string(e.used) + " " + std::to_string(e.face->index) + " " + Hex(e.face->file) +
-            "\n";
-    std::map<std::optional<FaceLocation>, std::vector<char32_t>> byFace;
-    for (const auto& [cp, where] : e.fallback) byFace[where].push_back(cp);
-    for (const auto& [where, cps] : byFace)
-      text += "fallback " + k + " " + (where ? std::to_string(where->index) + " " + Hex(where->file) : "- -") + " " +
-              Ranges(cps) + "\n";
+  std::string text = std::string(kHeader) + "\n";
+  for (const auto& [name, scope] : scopes_) {
+    if (scope.entries.empty()) continue;
+    text += "scope " + Hex(name) + "\n";
+    for (const auto& d : scope.deps) text += "dep " + Stamp(d) + " " + Hex(d) + "\n";
+    for (const auto& [key, e] : scope.entries) {
+      if (!e.face) continue;  // fallbacks are read only after their request's face
+      const std::string k = Hex(key);
+      text += "face " + k + " " + std::to_string(e.used) + " " + std::to_string(e.face->index) + " " +
+              Hex(e.face->file) + "\n";
+      std::map<std::optional<FaceLocation>, std::vector<char32_t>> byFace;
+      for (const auto& [cp, where] : e.fallback) byFace[where].push_back(cp);
+      for (const auto& [where, cps] : byFace)
+        text += "fallback " + k + " " + (where ? std::to_string(where->index) + " " + Hex(where->file) : "- -") + " " +
+                Ranges(cps) + "\n";
+    }
   }
   return text;
 }
