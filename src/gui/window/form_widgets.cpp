@@ -51,18 +51,18 @@ void TPreviewImage::paintEvent(QPaintEvent* event) {
   }
   const QRect pixels(QPoint(0, 0), picture_->Size());
   for (const QRect& exposed : event->region()) {
-    // The device pixels under the exposed part, whole ones.
-    const QRectF scaled(exposed.x() * ratio_, exposed.y() * ratio_, exposed.width() * ratio_,
-                        exposed.height() * ratio_);
-    const QRect area = scaled.toAlignedRect() & pixels;
+    // The device pixels under the exposed part, whole ones; past the
+    // picture (a widget rounded up to whole pixels) the page is white.
+    const QRect device =
+        QRectF(exposed.x() * ratio_, exposed.y() * ratio_, exposed.width() * ratio_, exposed.height() * ratio_)
+            .toAlignedRect();
+    const QRect area = device & pixels;
+    if (area != device) painter.fillRect(exposed, Qt::white);
     if (area.isEmpty()) continue;
     QImage tile = picture_->Render(area);
     tile.setDevicePixelRatio(ratio_);
     painter.drawImage(QPointF(area.x() / ratio_, area.y() / ratio_), tile);
   }
-  // Beyond the picture (a widget rounded up to whole pixels) stays white.
-  const QRegion outside = event->region() - QRect(QPoint(0, 0), (QSizeF(pixels.size()) / ratio_).toSize());
-  for (const QRect& r : outside) painter.fillRect(r, Qt::white);
 }
 
 void TClickLabel::mousePressEvent(QMouseEvent* event) {

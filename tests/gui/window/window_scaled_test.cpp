@@ -75,6 +75,11 @@ TEST(ScaledWindowTest, PreviewAndSampleAreDrawnAtTheScreensPixels) {
   EXPECT_NEAR(form.Image1->width() * 2, preview.width(), 2);
   EXPECT_NEAR(form.Image1->height() * 2, preview.height(), 2);
   EXPECT_GT(form.Image1->width(), 100);
+  // Painted part by part at the screen's pixels, the same as the whole.
+  const QPixmap painted = form.Image1->grab(QRect(10, 3, form.Image1->width() - 20, form.Image1->height() - 5));
+  EXPECT_EQ(painted.devicePixelRatio(), 2.0);
+  EXPECT_EQ(painted.toImage().convertToFormat(QImage::Format_RGB32),
+            preview.copy(20, 6, painted.width(), painted.height()));
 
   const QPixmap sample = form.ImageFukuromoji->pixmap();
   ASSERT_FALSE(sample.isNull());
