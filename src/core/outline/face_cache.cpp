@@ -5,7 +5,6 @@
 #include <charconv>
 #include <cstdlib>
 #include <string_view>
-#include <unordered_map>
 
 #include <sys/stat.h>
 
@@ -144,45 +143,21 @@ bool MakeCacheFolder(const std::string& folder) {
 
 }  // namespace
 
-void FaceMatchCache::Load() {
-  loaded_ = true;
-  scope_ = Environment() + '\n' + scopeExtra_;
-  std::string bytes;
-  if (path_.empty() || ReadRegularFile(path_, kMaxFileBytes, bytes) != ReadStatus::Ok) return;
-  const std::vector<std::string_view> lines = Split(bytes, '\n');
-  if (lines.empty() || lines[0] != kHeader) return;
-  std::map<std::string, Scope> scopes;
-  // Scopes share most of their files: each is looked at once.
-  std::unordered_map<std::string_view, std::string> stamps;
-  stamps.reserve(128);
-  uint64_t clock = 0;
-  // The scope being read, and whether one of its files has changed since
-  // (then its decisions are dropped, the other scopes' kept).
-  Scope* scope = nullptr;
-  bool stale = false;
-  std::string scopeKey;
-  for (size_t i = 1; i < lines.size(); ++i) {
+bool FaceMatchCache::ReadScope(const std::vector<std::string_view>& lines, size_t from, size_t to, Scope& scope,
+                               bool& stale, uint64_t& clock) {
+  for (size_t i = from; i < to; ++i) {
     const std::vector<std::string_view> f = Split(lines[i], ' ');
-    if (f[0] == "scope" && f.size() == 2) {
-      const auto key = Unhex(f[1]);
-      if (!key || scopes.count(*key)) return;  // a damaged cache is no cache
-      if (scope && stale) scopes.erase(scopeKey);
-      scopeKey = *key;
-      scope = &scopes[scopeKey];
-      stale = false;
-    } else if (f[0] == "dep" && f.size() == 3) {
+    if (f[0] == "dep" && f.size() == 3) {
       const auto path = Unhex(f[2]);
-      if (!scope || !path) return;
-      auto known = stamps.find(f[2]);
-      if (known == stamps.end()) known = stamps.emplace(f[2], Stamp(*path)).first;
-      stale = stale || known->second != f[1];  // something changed: this scope starts afresh
-      scope->deps.push_back(*path);
+      if (!path) return false;
+      stale = stale || Stamp(*path) != f[1];  // something changed: this scope starts afresh
+      scope.deps.push_back(*path);
     } else if (f[0] == "face" && f.size() == 5) {
       const auto key = Unhex(f[1]), file = Unhex(f[4]);
       const auto used = Number<uint64_t>(f[2]);
       const auto index = Number<int>(f[3]);
-      if (!scope || !key || !file || !used || !index) return;
-      Entry& e = scope->entries[*key];
+      if (!key || !file || !used || !index) return false;
+      Entry& e = scope.entries[*key];
       e.face = FaceLocation{*file, *index};
       e.used = *used;
       clock = std::max(clock, *used);
@@ -190,17 +165,74 @@ void FaceMatchCache::Load() {
       const auto key = Unhex(f[1]), file = Unhex(f[3]);
       const auto index = f[2] == "-" ? std::optional<int>(-1) : Number<int>(f[2]);
       std::vector<char32_t> cps;
-      if (!scope || !key || !file || !index || !ParseRanges(f[4], cps) || !scope->entries.count(*key)) return;
+      if (!key || !file || !index || !ParseRanges(f[4], cps) || !scope.entries.count(*key)) return false;
       std::optional<FaceLocation> where;
       if (*index >= 0) where = FaceLocation{*file, *index};
-      for (char32_t c : cps) scope->entries[*key].fallback[c] = where;
+      for (char32_t c : cps) scope.entries[*key].fallback[c] = where;
     } else if (!lines[i].empty()) {
-      return;
+      return false;
     }
   }
-  if (scope && stale) scopes.erase(scopeKey);
+  return true;
+}
+
+void FaceMatchCache::Load() {
+  loaded_ = true;
+  scope_ = Environment() + '\n' + scopeExtra_;
+  std::string bytes;
+  if (path_.empty() || ReadRegularFile(path_, kMaxFileBytes, bytes) != ReadStatus::Ok) return;
+  const std::vector<std::string_view> lines = Split(bytes, '\n');
+  if (lines.empty() || lines[0] != kHeader) return;
+  // Only this run's scope is read; the others are kept as they are written.
+  const std::string mine = Hex(scope_);
+  std::map<std::string, Scope> scopes;
+  std::map<std::string, std::string> unread;
+  uint64_t clock = 0;
+  size_t i = 1;
+  if (i < lines.size() && lines[i].starts_with("clock ")) {
+    const auto c = Number<uint64_t>(lines[i].substr(6));
+    if (!c) return;  // a damaged cache is no cache
+    clock = *c;
+    ++i;
+  }
+  while (i < lines.size()) {
+    if (lines[i].empty()) {
+      ++i;
+      continue;
+    }
+    if (!lines[i].starts_with("scope ")) return;
+    const std::string_view name = lines[i].substr(6);
+    size_t end = i + 1;
+    while (end < lines.size() && !lines[end].starts_with("scope ")) ++end;
+    if (name == mine) {
+      Scope scope;
+      bool stale = false;
+      if (scopes.count(scope_) || !ReadScope(lines, i + 1, end, scope, stale, clock)) return;
+      if (!stale) scopes.emplace(scope_, std::move(scope));
+    } else {
+      const auto key = Unhex(name);
+      if (!key || unread.count(*key)) return;
+      std::string& text = unread[*key];
+      if (end > i + 1) text.assign(lines[i + 1].data(), lines[end - 1].data() + lines[end - 1].size());
+    }
+    i = end;
+  }
   scopes_ = std::move(scopes);
+  unread_ = std::move(unread);
   clock_ = clock;
+}
+
+// The other settings' scopes, read before the file is written again: those
+// whose files have changed or that are damaged go.
+void FaceMatchCache::ReadOtherScopes() {
+  for (const auto& [name, text] : unread_) {
+    const std::vector<std::string_view> lines = Split(text, '\n');
+    Scope scope;
+    bool stale = false;
+    uint64_t clock = 0;
+    if (ReadScope(lines, 0, lines.size(), scope, stale, clock) && !stale) scopes_.emplace(name, std::move(scope));
+  }
+  unread_.clear();
 }
 
 FaceMatchCache::Entry* FaceMatchCache::Find(const std::string& key) {
@@ -293,7 +325,7 @@ void FaceMatchCache::Evict() {
 }
 
 std::string FaceMatchCache::Text() const {
-  std::string text = std::string(kHeader) + "\n";
+  std::string text = std::string(kHeader) + "\nclock " + std::to_string(clock_) + "\n";
   for (const auto& [name, scope] : scopes_) {
     if (scope.entries.empty()) continue;
     text += "scope " + Hex(name) + "\n";
@@ -316,6 +348,7 @@ std::string FaceMatchCache::Text() const {
 void FaceMatchCache::Save() {
   if (!dirty_ || path_.empty()) return;
   dirty_ = false;
+  ReadOtherScopes();
   Evict();
   if (MakeCacheFolder(FolderOf(path_))) WriteFileAtomically(path_, Text(), 0600);
 }

@@ -12,6 +12,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace glyphor {
@@ -62,6 +63,11 @@ class FaceMatchCache {
     std::map<std::string, Entry> entries;
   };
   void Load();
+  // Reads the lines `from` to `to` of one scope; false when they are
+  // damaged. `stale`: a file they came from has changed since.
+  static bool ReadScope(const std::vector<std::string_view>& lines, size_t from, size_t to, Scope& scope, bool& stale,
+                        uint64_t& clock);
+  void ReadOtherScopes();
   Scope& Mine() { return scopes_[scope_]; }
   Entry* Find(const std::string& key);
   Entry& Touch(const std::string& key, const std::vector<std::string>& dependencies);
@@ -73,6 +79,9 @@ class FaceMatchCache {
   std::string path_, scopeExtra_;
   std::string scope_;  // this run's environment and scope, set on loading
   std::map<std::string, Scope> scopes_;
+  // Other settings' decisions as the file holds them, read only when the
+  // file is written again.
+  std::map<std::string, std::string> unread_;
 };
 
 // $XDG_CACHE_HOME/glyphor/face-matches (default ~/.cache/glyphor/...); empty
