@@ -28,6 +28,10 @@ done
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# A cache folder of its own: other runs of glyphor on the machine (another
+# build, a test suite) then leave its face cache as warm as this script made it.
+export XDG_CACHE_HOME="$work/cache"
+mkdir "$XDG_CACHE_HOME"
 FONT="DejaVu Sans"
 FONT_FILE=$(fc-match -f '%{file}' "$FONT")
 python3 - "$work" <<'EOF'
