@@ -27,6 +27,12 @@ struct TBrushSpec {
   uint32_t Hatch = 0;
 };
 
+// Point-type bytes: bits 1-2 the kind, bit 0 the close-figure flag.
+inline constexpr uint8_t PT_CLOSEFIGURE = 0x01;
+inline constexpr uint8_t PT_LINETO = 0x02;
+inline constexpr uint8_t PT_BEZIERTO = 0x04;
+inline constexpr uint8_t PT_MOVETO = 0x06;
+
 // Handle of a pen or brush made by a surface; 0 means none.
 using TObjectHandle = uint32_t;
 
@@ -46,6 +52,22 @@ class TCanvas {
   virtual void LineTo(TPoint p) = 0;
   virtual void PolyBezierTo(const TPoint* points, int count) = 0;  // count a multiple of 3
   virtual void CloseFigure() = 0;
+  // One closed figure at once: a move, lines and Bezier runs of three (by
+  // their point types), then the close. The same as the calls one by one,
+  // which is what a surface that does not take it whole is given.
+  virtual void AddClosedFigure(const TPoint* points, const uint8_t* types, int count) {
+    for (int i = 0; i < count; ++i) {
+      switch (types[i] & 0x06) {
+        case PT_LINETO: LineTo(points[i]); break;
+        case PT_BEZIERTO:
+          if (i + 2 < count) PolyBezierTo(points + i, 3);
+          i += 2;
+          break;
+        default: MoveTo(points[i]); break;
+      }
+    }
+    CloseFigure();
+  }
 
   // Both consume the current path.
   virtual void FillPath() = 0;

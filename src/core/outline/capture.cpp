@@ -5,6 +5,7 @@
 
 #include "core/outline/glyph_outline.h"
 #include "core/outline/layout.h"
+#include "core/outline/path_record.h"
 #include "core/text/utf8.h"
 
 namespace glyphor {
@@ -16,6 +17,10 @@ namespace {
 // nothing: pens and brushes are not kept.
 class MeasuringSurface : public TCanvas {
  public:
+  void Reserve(size_t points) {
+    points_.reserve(points);
+    types_.reserve(points);
+  }
   void BeginPath() override {
     building_ = true;
     points_.clear();
@@ -39,13 +44,30 @@ class MeasuringSurface : public TCanvas {
   void MoveTo(TPoint p) override { Add(p, PT_MOVETO); }
   void LineTo(TPoint p) override { Add(p, PT_LINETO); }
   void PolyBezierTo(const TPoint* pts, int count) override {
-    for (int i = 0; i < count; ++i) Add(pts[i], PT_BEZIERTO);
+    if (!building_ || count <= 0) return;
+    points_.insert(points_.end(), pts, pts + count);
+    types_.insert(types_.end(), static_cast<size_t>(count), PT_BEZIERTO);
+  }
+  void AddClosedFigure(const TPoint* pts, const uint8_t* types, int count) override {
+    if (!building_ || count <= 0) return;
+    points_.insert(points_.end(), pts, pts + count);
+    types_.insert(types_.end(), types, types + count);
+    if (count > 1) types_.back() |= PT_CLOSEFIGURE;
   }
   void CloseFigure() override {
     if (building_ && !types_.empty() && types_.back() != PT_MOVETO) types_.back() |= PT_CLOSEFIGURE;
   }
   void FillPath() override { closed_ = false; }
   void StrokeAndFillPath() override { closed_ = false; }
+  // Hands the closed path over without a copy (a long text's path is
+  // megabytes); the surface is left empty.
+  void MovePathInto(TPath& path) {
+    if (!closed_) return;
+    path.TakePoints(std::move(points_), std::move(types_));
+    points_.clear();
+    types_.clear();
+    closed_ = false;
+  }
   TObjectHandle CreatePen(const TPenSpec&) override { return 0; }
   TObjectHandle CreateBrush(const TBrushSpec&) override { return 0; }
   TObjectHandle SelectObject(TObjectHandle) override { return 0; }
@@ -100,10 +122,11 @@ void CaptureTextPath(const std::string& text, const TFontSpec& font, int resolut
   width = WholePixel(static_cast<double>(right) + left + extent);
 
   MeasuringSurface surface;
+  surface.Reserve(run.PathPointsBound(text));  // a long text's path grows in one step
   surface.BeginPath();
   run.DrawText(surface, left, 0, text);
   surface.EndPath();
-  path.LoadFromCanvas(surface);
+  surface.MovePathInto(path);
   if (Observer()) Report(run, text, engine, font);
 }
 

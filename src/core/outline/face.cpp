@@ -145,6 +145,7 @@ GlyphOutline Face::LoadOutline(uint32_t gid) {
   g.xMax = static_cast<double>(box.xMax);
   if (FT_Outline_Decompose(&outline, &kCollect, &g) != 0) return GlyphOutline{};
   g.empty = g.ops.empty();
+  for (Op op : g.ops) g.points += op == Op::Move || op == Op::Line ? 1 : 3;
   return g;
 }
 

@@ -24,6 +24,7 @@ struct GlyphOutline {
   std::vector<Op> ops;
   std::vector<double> xy;  // Move/Line 1 point, Conic 2, Cubic 3
   double xMin = 0, xMax = 0;
+  size_t points = 0;  // what its contours give a path: a curve three, a move or line one
   bool empty = true;
 };
 

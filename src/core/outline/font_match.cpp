@@ -89,7 +89,7 @@ struct FontEngine::Mapped {
   }
 };
 
-FontEngine::FontEngine(std::string cachePath) : matches_(std::move(cachePath)) {
+FontEngine::FontEngine(std::string cachePath) : matches_(std::move(cachePath), AliasFile()) {
   FT_Library lib = nullptr;
   FT_Init_FreeType(&lib);
   ft_.reset(lib);

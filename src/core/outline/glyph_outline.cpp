@@ -19,44 +19,47 @@ struct Point2 {
 TPoint Round(Point2 p) { return {WholePixel(p.x), WholePixel(p.y)}; }
 
 // Collects one contour in whole pixels, so that a final line back to the
-// start can be left to the close flag.
+// start can be left to the close flag, and hands it to the surface whole.
 class ContourWriter {
  public:
-  explicit ContourWriter(TCanvas& canvas) : canvas_(canvas) {}
+  explicit ContourWriter(TCanvas& canvas) : canvas_(canvas) {
+    points_.reserve(256);
+    types_.reserve(256);
+  }
 
   void Move(TPoint p) {
     Flush();
-    start_ = p;
-    open_ = true;
+    points_.push_back(p);
+    types_.push_back(PT_MOVETO);
   }
-  void Line(TPoint p) { segs_.push_back({PT_LINETO, {p}}); }
-  void Bezier(TPoint c1, TPoint c2, TPoint p) { segs_.push_back({PT_BEZIERTO, {c1, c2, p}}); }
+  void Line(TPoint p) {
+    points_.push_back(p);
+    types_.push_back(PT_LINETO);
+  }
+  void Bezier(TPoint c1, TPoint c2, TPoint p) {
+    points_.push_back(c1);
+    points_.push_back(c2);
+    points_.push_back(p);
+    types_.push_back(PT_BEZIERTO);
+    types_.push_back(PT_BEZIERTO);
+    types_.push_back(PT_BEZIERTO);
+  }
 
   void Flush() {
-    if (!open_) return;
-    open_ = false;
-    if (!segs_.empty() && segs_.back().kind == PT_LINETO && segs_.back().pts[0] == start_) segs_.pop_back();
-    if (segs_.empty()) return;
-    canvas_.MoveTo(start_);
-    for (const auto& s : segs_) {
-      if (s.kind == PT_LINETO)
-        canvas_.LineTo(s.pts[0]);
-      else
-        canvas_.PolyBezierTo(s.pts, 3);
+    if (points_.empty()) return;
+    if (types_.back() == PT_LINETO && points_.back() == points_.front()) {
+      points_.pop_back();
+      types_.pop_back();
     }
-    canvas_.CloseFigure();
-    segs_.clear();
+    if (points_.size() > 1) canvas_.AddClosedFigure(points_.data(), types_.data(), static_cast<int>(points_.size()));
+    points_.clear();
+    types_.clear();
   }
 
  private:
-  struct Seg {
-    uint8_t kind;
-    TPoint pts[3];
-  };
   TCanvas& canvas_;
-  TPoint start_;
-  bool open_ = false;
-  std::vector<Seg> segs_;
+  std::vector<TPoint> points_;  // the open contour, its move first
+  std::vector<uint8_t> types_;
 };
 
 void EmitGlyph(ContourWriter& out, const GlyphOutline& g, double s, double ox, double oy) {
@@ -107,11 +110,7 @@ void EmitGlyphs(TCanvas& canvas, const std::vector<PlacedGlyph>& glyphs, int em,
   }
 }
 
-int32_t WholePixel(double v) {
-  // Half a pixel inside the range, so that the rounding stays in it; a NaN fails too.
-  if (!(v > INT32_MIN + 0.5 && v < INT32_MAX - 0.5)) throw EOutOfResources("テキストが長すぎます");
-  return static_cast<int32_t>(std::lround(v));
-}
+void ThrowTextTooLong() { throw EOutOfResources("テキストが長すぎます"); }
 
 void EmitBar(TCanvas& canvas, int32_t x0, int32_t x1, double top, double thickness, bool counterClockwise) {
   const int32_t t = WholePixel(top);

@@ -2,6 +2,7 @@
 // surface's path bracket in whole pixels, quadratic segments raised to cubic.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <vector>
 
@@ -23,9 +24,18 @@ void EmitGlyphs(TCanvas& canvas, const std::vector<PlacedGlyph>& glyphs, int em,
 // non-zero rule it merges with the glyphs it crosses instead of cutting them.
 void EmitBar(TCanvas& canvas, int32_t x0, int32_t x1, double top, double thickness, bool counterClockwise);
 
-// A pixel coordinate rounded to the nearest whole pixel. Throws
-// EOutOfResources "テキストが長すぎます" beyond 32 bits, where a coordinate
-// would wrap round (a hostile font's huge advances, or a very long text).
-int32_t WholePixel(double v);
+[[noreturn]] void ThrowTextTooLong();
+
+// A pixel coordinate rounded to the nearest whole pixel, halves away from
+// zero (as lround). Throws EOutOfResources "テキストが長すぎます" beyond 32
+// bits, where a coordinate would wrap round (a hostile font's huge advances,
+// or a very long text). Inline: every point of every glyph passes here.
+inline int32_t WholePixel(double v) {
+  // Half a pixel inside the range, so that the rounding stays in it; a NaN fails too.
+  if (!(v > INT32_MIN + 0.5 && v < INT32_MAX - 0.5)) ThrowTextTooLong();
+  const auto whole = static_cast<int32_t>(v);  // towards zero
+  const double part = v - whole;               // exact: |v| < 2^31
+  return part >= 0.5 ? whole + 1 : part <= -0.5 ? whole - 1 : whole;
+}
 
 }  // namespace glyphor

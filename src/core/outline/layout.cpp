@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <unordered_map>
 
 #include <fribidi.h>
 
@@ -18,9 +19,35 @@ bool IsControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
 
 // Marks, joiners and variation selectors stay in their base character's run.
 bool StaysWithBase(char32_t c) {
+  if (c < 0x300) return false;  // no mark comes before the combining diacritics
   const auto cat = hb_unicode_general_category(hb_unicode_funcs_get_default(), c);
   return cat == HB_UNICODE_GENERAL_CATEGORY_NON_SPACING_MARK || cat == HB_UNICODE_GENERAL_CATEGORY_ENCLOSING_MARK ||
          c == 0x200D || (c >= 0xFE00 && c <= 0xFE0F);
+}
+
+// Whether the algorithm can only give every character level 0: no
+// right-to-left letter, no Arabic digit and no explicit embedding, override
+// or isolate. Numbers and neutrals then resolve to the paragraph's left to
+// right. Nothing before Hebrew is anything else.
+bool AllLeftToRight(const std::u32string& cps) {
+  for (char32_t c : cps) {
+    if (c < 0x590) continue;
+    switch (fribidi_get_bidi_type(c)) {
+      case FRIBIDI_TYPE_LTR:
+      case FRIBIDI_TYPE_EN:
+      case FRIBIDI_TYPE_ES:
+      case FRIBIDI_TYPE_ET:
+      case FRIBIDI_TYPE_CS:
+      case FRIBIDI_TYPE_NSM:
+      case FRIBIDI_TYPE_BN:
+      case FRIBIDI_TYPE_BS:
+      case FRIBIDI_TYPE_SS:
+      case FRIBIDI_TYPE_WS:
+      case FRIBIDI_TYPE_ON: break;
+      default: return false;
+    }
+  }
+  return true;
 }
 
 // Embedding levels of the bidirectional algorithm for one paragraph, its
@@ -29,7 +56,7 @@ bool StaysWithBase(char32_t c) {
 std::vector<FriBidiLevel> BidiLevels(const std::u32string& cps) {
   const auto n = static_cast<FriBidiStrIndex>(cps.size());
   std::vector<FriBidiLevel> levels(cps.size(), 0);
-  if (n == 0) return levels;
+  if (n == 0 || AllLeftToRight(cps)) return levels;
   const auto* str = reinterpret_cast<const FriBidiChar*>(cps.data());
   std::vector<FriBidiCharType> types(cps.size());
   std::vector<FriBidiBracketType> brackets(cps.size());
@@ -147,18 +174,28 @@ const FontRun::Line& FontRun::Layout(std::string_view text) const {
   line.runs.clear();
   line.glyphs.clear();
   line.advance = 0;
+  line.cps.reserve(text.size());
   for (char32_t c : DecodeUtf8(text))
     if (!IsControl(c)) line.cps.push_back(c);
   const std::u32string& cps = line.cps;
   const std::vector<FriBidiLevel> levels = BidiLevels(cps);
-  // Runs of characters that share a face and a direction.
+  // Runs of characters that share a face and a direction. A long text
+  // repeats few characters: each one's face is looked up once.
+  std::unordered_map<char32_t, Face*> faces;
+  Face* ascii[0x80] = {};
+  auto faceFor = [&](char32_t c) {
+    Face*& f = c < 0x80 ? ascii[c] : faces[c];
+    if (!f) f = FaceFor(c);
+    return f;
+  };
   Face* runFace = nullptr;
   for (size_t i = 0; i < cps.size(); ++i) {
-    Face* f = StaysWithBase(cps[i]) && runFace && runFace->GlyphIndex(cps[i]) != 0 ? runFace : FaceFor(cps[i]);
+    Face* f = StaysWithBase(cps[i]) && runFace && runFace->GlyphIndex(cps[i]) != 0 ? runFace : faceFor(cps[i]);
     if (f != runFace || levels[i] != line.runs.back().level) line.runs.push_back({f, i, i, levels[i]});
     runFace = f;
     line.runs.back().to = i + 1;
   }
+  line.glyphs.reserve(cps.size());
   for (size_t r : VisualOrder(line.runs)) line.Shape(line.runs[r], em_);
   // Boxes for a few missing characters show what is missing; a text none of
   // whose characters any installed face has would give nothing but boxes.
@@ -217,6 +254,15 @@ std::vector<FaceRun> FontRun::FaceRuns(std::string_view text) const {
     out.back().text.append(line.cps, r.from, r.to - r.from);
   }
   return out;
+}
+
+size_t FontRun::PathPointsBound(std::string_view text) const {
+  const Line& line = Layout(text);
+  size_t points = 0;
+  for (const PlacedGlyph& g : line.glyphs) points += g.face->Outline(g.gid).points;
+  // A bar is four points, cut at most once a glyph.
+  const size_t bars = size_t{underline_} + size_t{strikeOut_};
+  return points + bars * 4 * (line.glyphs.size() + 1);
 }
 
 void FontRun::TextExtent(std::string_view text, int32_t& width, int32_t& height) const {

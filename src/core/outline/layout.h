@@ -61,6 +61,8 @@ class FontRun {
   GlyphWidths LastGlyphWidths(std::string_view text) const;
   // The faces the text is set in, run by run in the text's order.
   std::vector<FaceRun> FaceRuns(std::string_view text) const;
+  // At least as many path points as DrawText gives for the text.
+  size_t PathPointsBound(std::string_view text) const;
   // Width in whole pixels (the shaped advances) and cell height.
   void TextExtent(std::string_view text, int32_t& width, int32_t& height) const;
   // Draws the text's outlines, underline and strike-out into the canvas's

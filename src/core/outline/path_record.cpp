@@ -1,24 +1,11 @@
 #include "core/outline/path_record.h"
 
+#include <climits>
+
 namespace glyphor {
 
 void TPersistent::Assign(const TPersistent& source) {
   throw EConvertError(FormatMessage("%s を %s に代入することはできません", {source.ClassName(), ClassName()}));
-}
-
-PathPoint TPath::GetPoint(int32_t index) const {
-  if (index < 0 || index >= Info.Count) throw EPathError("TPath.GetPoint: Index is Out of Range");
-  const uint8_t type = Info.Types[index];
-  PathPoint p;
-  p.X = Info.Points[index].X;
-  p.Y = Info.Points[index].Y;
-  switch (type & 0x06) {
-    case PT_LINETO: p.Kind = pkLineTo; break;
-    case PT_BEZIERTO: p.Kind = pkBezierTo; break;
-    default: p.Kind = pkMoveTo; break;
-  }
-  p.CloseFigure = (type & PT_CLOSEFIGURE) != 0;
-  return p;
 }
 
 void TPath::SetPoint(int32_t index, const PathPoint& pt) {
@@ -98,6 +85,14 @@ void TPath::Append(TPoint p, uint8_t type) {
   Info.Points.push_back(p);
   Info.Types.push_back(type);
   Info.Count = static_cast<int32_t>(n + 1);
+}
+
+void TPath::TakePoints(std::vector<TPoint>&& points, std::vector<uint8_t>&& types) {
+  if (points.size() != types.size() || points.size() > static_cast<size_t>(INT32_MAX))
+    throw EPathError("TPath.TakePoints: points and types differ");
+  Info.Count = static_cast<int32_t>(points.size());
+  Info.Points = std::move(points);
+  Info.Types = std::move(types);
 }
 
 }  // namespace glyphor

@@ -11,12 +11,6 @@
 
 namespace glyphor {
 
-// Point-type bytes: bits 1-2 the kind, bit 0 the close-figure flag.
-inline constexpr uint8_t PT_CLOSEFIGURE = 0x01;
-inline constexpr uint8_t PT_LINETO = 0x02;
-inline constexpr uint8_t PT_BEZIERTO = 0x04;
-inline constexpr uint8_t PT_MOVETO = 0x06;
-
 enum PointKind : uint8_t { pkMoveTo = 0, pkLineTo = 1, pkBezierTo = 2 };
 
 struct PathPoint {
@@ -43,7 +37,7 @@ class TPersistent {
 class TPath : public TPersistent {
  public:
   int32_t Count() const { return Info.Count; }
-  PathPoint GetPoint(int32_t index) const;            // EPathError when out of range
+  PathPoint GetPoint(int32_t index) const;            // EPathError when out of range (inline below)
   void SetPoint(int32_t index, const PathPoint& pt);  // EPathError when out of range
 
   void LoadFromCanvas(TCanvas& canvas);
@@ -57,9 +51,29 @@ class TPath : public TPersistent {
   // Appends one point; the record then counts it. For paths made by hand
   // rather than read from a surface (tests, fuzz inputs).
   void Append(TPoint p, uint8_t type);
+  // Takes over a whole path read from a surface, as LoadFromCanvas would
+  // copy it; the two arrays are of one length.
+  void TakePoints(std::vector<TPoint>&& points, std::vector<uint8_t>&& types);
 
  private:
   TPathInfo Info;
 };
+
+// Inline: the writers read every point of a long text's path through it.
+inline PathPoint TPath::GetPoint(int32_t index) const {
+  if (index < 0 || index >= Info.Count) [[unlikely]]
+    throw EPathError("TPath.GetPoint: Index is Out of Range");
+  const uint8_t type = Info.Types[index];
+  PathPoint p;
+  p.X = Info.Points[index].X;
+  p.Y = Info.Points[index].Y;
+  switch (type & 0x06) {
+    case PT_LINETO: p.Kind = pkLineTo; break;
+    case PT_BEZIERTO: p.Kind = pkBezierTo; break;
+    default: p.Kind = pkMoveTo; break;
+  }
+  p.CloseFigure = (type & PT_CLOSEFIGURE) != 0;
+  return p;
+}
 
 }  // namespace glyphor

@@ -16,6 +16,16 @@ namespace {
 // cleanly on an overcommitting system.
 constexpr int64_t kMaxPreviewPixels = int64_t(1) << 28;
 
+// The image's size; empty when a side is 0 or less. Throws EOutOfResources
+// when too large.
+QSize CheckedSize(const MetafilePicture& pic, int screenPpi) {
+  PreviewExtent size = PreviewSize(pic, screenPpi);
+  if (size.Width <= 0 || size.Height <= 0) return QSize();
+  if (size.Width > INT_MAX || size.Height > INT_MAX || size.Width * size.Height > kMaxPreviewPixels)
+    throw EOutOfResources();
+  return QSize(int(size.Width), int(size.Height));
+}
+
 }  // namespace
 
 PreviewExtent PreviewSize(const MetafilePicture& pic, int screenPpi) {
@@ -23,11 +33,9 @@ PreviewExtent PreviewSize(const MetafilePicture& pic, int screenPpi) {
 }
 
 QImage RenderPreview(const MetafilePicture& pic, int screenPpi) {
-  PreviewExtent size = PreviewSize(pic, screenPpi);
-  if (size.Width <= 0 || size.Height <= 0) return QImage();
-  if (size.Width > INT_MAX || size.Height > INT_MAX || size.Width * size.Height > kMaxPreviewPixels)
-    throw EOutOfResources();
-  QImage image(int(size.Width), int(size.Height), QImage::Format_RGB32);
+  const QSize size = CheckedSize(pic, screenPpi);
+  if (size.isEmpty()) return QImage();
+  QImage image(size, QImage::Format_RGB32);
   if (image.isNull()) throw EOutOfResources();
   image.fill(Qt::white);
   // Not antialiased (the image player's painters are not): the platform's
@@ -40,6 +48,21 @@ QImage RenderPreview(const MetafilePicture& pic, int screenPpi) {
   PlayResult played = PlayMetafileOnImage(pic.Bytes, image, threads);
   if (!played.Ok) qWarning("glyphor: preview not drawn: %s", played.Error.c_str());
   return image;
+}
+
+PreviewPicture::PreviewPicture(const MetafilePicture& pic, int screenPpi) {
+  const QSize size = CheckedSize(pic, screenPpi);
+  if (size.isEmpty()) return;
+  PlayResult read = scene_.Read(pic.Bytes, size);
+  if (!read.Ok) qWarning("glyphor: preview not drawn: %s", read.Error.c_str());
+}
+
+QImage PreviewPicture::Render(QRect area) {
+  QImage tile(area.size(), QImage::Format_RGB32);
+  if (tile.isNull()) return tile;
+  tile.fill(Qt::white);
+  scene_.Paint(tile, area.topLeft());
+  return tile;
 }
 
 }  // namespace glyphor

@@ -159,12 +159,11 @@ std::vector<int> ColumnEdges(const std::vector<int>& gaps, int width, int first,
   return edges;
 }
 
-// Draws the columns of `d` that meet the device's x from `from` to `to`,
-// with the painter's pen and brush; the painter maps its coordinates to the
-// device's pixels unchanged.
-void DrawInColumns(QPainter& painter, Drawing& d, int from, int to) {
+// Draws the columns of `d` that meet x from `from` to `to` and y from `top`
+// down `height` rows, with the painter's pen and brush; the painter maps its
+// coordinates to the device's pixels unchanged or moved by whole pixels.
+void DrawInColumns(QPainter& painter, Drawing& d, int from, int to, int top, int height) {
   SplitIntoFigures(d);
-  const int height = painter.device()->height();
   const int first = int(std::clamp(std::floor(d.Bounds.left() - d.Reach), double(from), double(to)));
   const int last = int(std::clamp(std::ceil(d.Bounds.right() + d.Reach), double(from), double(to)));
   const std::vector<int> edges = ColumnEdges(Gaps(d), ColumnWidth(d), first, last);
@@ -177,7 +176,7 @@ void DrawInColumns(QPainter& painter, Drawing& d, int from, int to) {
       if (d.Spans[i].second >= x0 && d.Spans[i].first <= x1) part.addPath(d.Figures[i]);
     if (part.isEmpty()) continue;
     painter.save();
-    painter.setClipRect(QRect(x0, 0, x1 - x0, height), clip);
+    painter.setClipRect(QRect(x0, top, x1 - x0, height), clip);
     painter.drawPath(part);
     painter.restore();
   }
@@ -191,7 +190,7 @@ void DrawAll(QPainter& painter, std::vector<Drawing>& drawings) {
     if (!pixelSpace || d.Bounds.width() <= kAtOnceWidth)
       painter.drawPath(d.Path);
     else
-      DrawInColumns(painter, d, 0, painter.device()->width());
+      DrawInColumns(painter, d, 0, painter.device()->width(), 0, painter.device()->height());
   }
 }
 
@@ -233,7 +232,7 @@ void DrawBands(uchar* pixels, const QImage& image, std::vector<Drawing>& drawing
     for (Drawing& d : drawings) {
       painter.setPen(d.Pen);
       painter.setBrush(d.Brush);
-      DrawInColumns(painter, d, edges[band], edges[band + 1]);
+      DrawInColumns(painter, d, edges[band], edges[band + 1], 0, image.height());
     }
   }
 }
@@ -620,6 +619,45 @@ PlayResult PlayMetafileOnImage(const std::vector<uint8_t>& emf, QImage& image, i
   if (mine) std::rethrow_exception(mine);
   if (failure) std::rethrow_exception(failure);
   return {};
+}
+
+struct MetafileScene::Parts {
+  std::vector<Drawing> drawings;
+};
+
+MetafileScene::MetafileScene() = default;
+MetafileScene::~MetafileScene() = default;
+MetafileScene::MetafileScene(MetafileScene&&) noexcept = default;
+MetafileScene& MetafileScene::operator=(MetafileScene&&) noexcept = default;
+
+PlayResult MetafileScene::Read(const std::vector<uint8_t>& emf, QSize size) {
+  size_ = size;
+  parts_ = std::make_unique<Parts>();
+  PlayResult read = glyphor::Read(emf, QRect(QPoint(0, 0), size), parts_->drawings);
+  if (!read.Ok) parts_->drawings.clear();
+  return read;
+}
+
+void MetafileScene::Paint(QImage& tile, QPoint origin) {
+  if (!parts_ || parts_->drawings.empty() || tile.isNull()) return;
+  const QRect area(origin, tile.size());
+  QPainter painter(&tile);
+  // Moved by whole pixels only, so every point lands where it does on the
+  // whole image, in the same columns of pixels.
+  painter.translate(-origin.x(), -origin.y());
+  for (Drawing& d : parts_->drawings) {
+    // Ink lies within the control points' bounds and the reach of the pen.
+    const double margin = d.Reach + 1;
+    if (d.Bounds.right() + margin < area.left() || d.Bounds.left() - margin > area.right() + 1 ||
+        d.Bounds.bottom() + margin < area.top() || d.Bounds.top() - margin > area.bottom() + 1)
+      continue;
+    painter.setPen(d.Pen);
+    painter.setBrush(d.Brush);
+    if (d.Bounds.width() <= kAtOnceWidth)
+      painter.drawPath(d.Path);
+    else
+      DrawInColumns(painter, d, area.left(), area.right() + 1, area.top(), area.height());
+  }
 }
 
 }  // namespace glyphor

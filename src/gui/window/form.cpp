@@ -29,6 +29,7 @@
 #include "core/platform/special_folders.h"
 #include "core/settings/settings_io.h"
 #include "core/settings/settings_location.h"
+#include "gui/preview/preview_image.h"
 #include "gui/window/application.h"
 #include "gui/window/form_widgets.h"
 #include "gui/window/qt_colors.h"
@@ -310,18 +311,16 @@ void TForm1::RefreshPreview() {
 
 void TForm1::UpdatePreview() {
   // Cleared first: a failure below leaves the preview empty, not stale.
-  Image1->setPixmap(QPixmap());
+  Image1->Clear();
   Image1->repaint();
   MetafilePicture picture;
   services_.BuildPicture(picture, settings_.Values(), ppi_);
   // Played at the screen's own pixels, so a scaled screen shows it sharp at
-  // the same size.
+  // the same size; only the part the scroll area shows is drawn.
   const qreal ratio = devicePixelRatioF();
-  QImage image = services_.RenderPreview(picture, qRound(ppi_ * ratio));
-  if (image.isNull()) return;
-  image.setDevicePixelRatio(ratio);
-  Image1->setPixmap(QPixmap::fromImage(image));
-  Image1->resize(image.deviceIndependentSize().toSize());
+  std::unique_ptr<PreviewPicture> shown = services_.PreparePreview(picture, qRound(ppi_ * ratio));
+  if (!shown) return;
+  Image1->SetPicture(std::move(shown), ratio);
 }
 
 void TForm1::ShowFukuromojiSample() {

@@ -25,6 +25,7 @@ namespace glyphor {
 
 class TClickLabel;
 class TMemo;
+class TPreviewImage;
 class TUpDown;
 
 inline constexpr const char* kShortcutName = "GLYPHOR 1.0A2";
@@ -79,7 +80,7 @@ class TForm1 : public QWidget {
   QWidget* TabOption;
   TMemo* Memo1;
   QScrollArea* ScrollBox1;
-  QLabel* Image1;
+  TPreviewImage* Image1;
   QFrame* Bevel2;
   QLabel* lblResolution;
   QSlider* trbResolution;

@@ -137,7 +137,7 @@ void TForm1::CreatePages() {
   ScrollBox1->setWidgetResizable(false);
   ScrollBox1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   SetBackground(ScrollBox1->viewport(), Qt::white);
-  Image1 = new QLabel;
+  Image1 = new TPreviewImage;
   Image1->resize(73, 33);
   ScrollBox1->setWidget(Image1);
   FillPage(TabPreview, ScrollBox1);

@@ -51,6 +51,12 @@ QImage TFormServices::RenderPreview(const MetafilePicture& picture, int screenPp
   return glyphor::RenderPreview(picture, screenPpi);
 }
 
+std::unique_ptr<PreviewPicture> TFormServices::PreparePreview(const MetafilePicture& picture, int screenPpi) {
+  auto shown = std::make_unique<PreviewPicture>(picture, screenPpi);
+  if (shown->IsNull()) return nullptr;
+  return shown;
+}
+
 void TFormServices::CreateShortcut(const std::string& linkName, const std::string& destination) {
   glyphor::CreateShortcut(linkName, destination);
 }

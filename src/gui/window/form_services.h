@@ -4,6 +4,7 @@
 // outside a temporary folder or start programs.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -20,6 +21,8 @@
 class QWidget;
 
 namespace glyphor {
+
+class PreviewPicture;
 
 // What a save dialog is prepared with before every use.
 struct SaveRequest {
@@ -58,6 +61,9 @@ class TFormServices : public TUserMessages {
   virtual void SaveMetafile(const std::string& fileName, const MetafilePicture& picture);
   // Null image when the picture has no pixels; throws EOutOfResources when too large.
   virtual QImage RenderPreview(const MetafilePicture& picture, int screenPpi);
+  // The same picture to be drawn part by part as it is shown; null when it
+  // has no pixels; throws EOutOfResources when too large.
+  virtual std::unique_ptr<PreviewPicture> PreparePreview(const MetafilePicture& picture, int screenPpi);
   virtual void CreateShortcut(const std::string& linkName, const std::string& destination);
 };
 

@@ -6,12 +6,64 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QPen>
 #include <QSyntaxHighlighter>
 #include <QTextCharFormat>
 #include <QToolButton>
 
+#include "gui/preview/preview_image.h"
+
 namespace glyphor {
+
+TPreviewImage::TPreviewImage(QWidget* parent) : QWidget(parent) {
+  // Every exposed pixel is painted: the picture, or the white page it lies on.
+  setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+TPreviewImage::~TPreviewImage() = default;
+
+void TPreviewImage::SetPicture(std::unique_ptr<PreviewPicture> picture, qreal ratio) {
+  picture_ = std::move(picture);
+  ratio_ = ratio > 0 ? ratio : 1;
+  if (picture_) resize((QSizeF(picture_->Size()) / ratio_).toSize());
+  update();
+}
+
+void TPreviewImage::Clear() {
+  picture_.reset();
+  update();
+}
+
+QImage TPreviewImage::Shown() const {
+  if (!picture_) return QImage();
+  QImage image = picture_->Render(QRect(QPoint(0, 0), picture_->Size()));
+  image.setDevicePixelRatio(ratio_);
+  return image;
+}
+
+void TPreviewImage::paintEvent(QPaintEvent* event) {
+  QPainter painter(this);
+  if (!picture_) {
+    painter.fillRect(event->rect(), Qt::white);  // the scroll area's white page
+    return;
+  }
+  const QRect pixels(QPoint(0, 0), picture_->Size());
+  for (const QRect& exposed : event->region()) {
+    // The device pixels under the exposed part, whole ones; past the
+    // picture (a widget rounded up to whole pixels) the page is white.
+    const QRect device =
+        QRectF(exposed.x() * ratio_, exposed.y() * ratio_, exposed.width() * ratio_, exposed.height() * ratio_)
+            .toAlignedRect();
+    const QRect area = device & pixels;
+    if (area != device) painter.fillRect(exposed, Qt::white);
+    if (area.isEmpty()) continue;
+    QImage tile = picture_->Render(area);
+    tile.setDevicePixelRatio(ratio_);
+    painter.drawImage(QPointF(area.x() / ratio_, area.y() / ratio_), tile);
+  }
+}
 
 void TClickLabel::mousePressEvent(QMouseEvent* event) {
   pressed_ = event->button() == Qt::LeftButton;

@@ -1,8 +1,11 @@
 // Small controls the main window needs and Qt lacks: a label that reports
-// clicks, a memo without line breaks from Enter, and up-down arrows that
-// step a number shown in a buddy edit.
+// clicks, a memo without line breaks from Enter, up-down arrows that step a
+// number shown in a buddy edit, and the preview's picture.
 #pragma once
 
+#include <memory>
+
+#include <QImage>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QWidget>
@@ -11,6 +14,33 @@ class QLineEdit;
 class QToolButton;
 
 namespace glyphor {
+
+class PreviewPicture;
+
+// The preview's picture, painted part by part as the scroll area shows it:
+// a slider step with a long text costs what is visible, not the whole line
+// thousands of pixels wide. The widget's size is the picture's pixels over
+// the device pixel ratio it was made for.
+class TPreviewImage : public QWidget {
+ public:
+  explicit TPreviewImage(QWidget* parent = nullptr);
+  ~TPreviewImage() override;
+
+  // Shows `picture`, made at `ratio` device pixels a pixel; sized to it.
+  void SetPicture(std::unique_ptr<PreviewPicture> picture, qreal ratio);
+  // Shows nothing (the size stays).
+  void Clear();
+  bool IsEmpty() const { return !picture_; }
+  // All the pixels shown, with the ratio set; a null image when empty.
+  QImage Shown() const;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  std::unique_ptr<PreviewPicture> picture_;
+  qreal ratio_ = 1;
+};
 
 class TClickLabel : public QLabel {
   Q_OBJECT

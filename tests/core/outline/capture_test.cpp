@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iomanip>
 
 #include <gtest/gtest.h>
 #include <hb.h>
 
+#include "core/outline/glyph_outline.h"
 #include "core/outline/layout.h"
 #include "core/platform/errors.h"
 #include "support/test_paths.h"
@@ -109,6 +111,25 @@ TEST(CaptureSize, ResolutionAndScreenGiveTheCaptureFont) {
   int32_t w = 0, h = 0;
   run.TextExtent("H", w, h);
   EXPECT_EQ(at450.width, w);
+}
+
+// The rounding every point passes: halves away from zero, as lround, also
+// next to the halves and at the ends of the 32-bit range.
+TEST(CaptureSize, WholePixelsRoundAsLround) {
+  for (int k = -4000; k <= 4000; ++k) {
+    for (double base : {k / 4.0, k / 4.0 + 1e6, k / 4.0 - 2147480000.0}) {
+      for (double v : {base, std::nextafter(base, -1e12), std::nextafter(base, 1e12)}) {
+        ASSERT_EQ(WholePixel(v), std::lround(v)) << std::setprecision(20) << v;
+      }
+    }
+  }
+  EXPECT_EQ(WholePixel(0.49999999999999994), 0);
+  EXPECT_EQ(WholePixel(-0.49999999999999994), 0);
+  EXPECT_EQ(WholePixel(2147483646.4), 2147483646);
+  EXPECT_THROW(WholePixel(2147483646.5), EOutOfResources);
+  EXPECT_EQ(WholePixel(-2147483647.4), -2147483647);
+  EXPECT_THROW(WholePixel(-2147483647.5), EOutOfResources);
+  EXPECT_THROW(WholePixel(std::nan("")), EOutOfResources);
 }
 
 TEST(Capture, LatinGlyphOutlineInWholePixels) {
@@ -328,6 +349,9 @@ TEST(Capture, MixedDirectionsComeInVisualOrder) {
   const Capture ltr("abc مرحبا", dejavu);
   EXPECT_EQ(PathToString(ltr.path).substr(0, abc.size()), abc);
   EXPECT_EQ(ltr.width, Capture("مرحبا abc", dejavu).width);
+  // No right-to-left letter, but an override: the algorithm still runs.
+  EXPECT_EQ(PathToString(Capture("ab\u202Ecd", dejavu).path), PathToString(Capture("abdc", dejavu).path));
+  EXPECT_NE(PathToString(Capture("ab\u202Ecd", dejavu).path), PathToString(Capture("abcd", dejavu).path));
 }
 
 // Control characters draw nothing, so they must not decide the overhangs:

@@ -95,6 +95,43 @@ TEST(FaceCache, KeepsTheRecentlyUsedRequestsWithinItsLimit) {
   EXPECT_EQ(last.LookupFallback(key(total - 1), U'字'), std::nullopt);
 }
 
+// Runs under other settings take turns without making each other cold: a
+// desktop session and a script, or two copies of the program with their own
+// alias files. A changed file of one configuration drops its decisions alone.
+TEST(FaceCache, RunsUnderOtherSettingsKeepTheirOwnDecisions) {
+  TempDir dir;
+  const std::string path = dir / "face-matches";
+  const std::vector<std::string> depsA{dir / "a.conf"}, depsB{dir / "b.conf"};  // missing until written
+  auto run = [&](const std::string& scope, const std::vector<std::string>& deps, const std::string& file) {
+    FaceMatchCache cache(path, scope);
+    const auto known = cache.Lookup("request");
+    if (!known) cache.Store("request", {file, 0}, deps);
+    cache.Save();
+    return known ? known->file : std::string("cold");
+  };
+  EXPECT_EQ(run("/opt/a/glyphor-fonts.conf", depsA, "/fonts/a.ttf"), "cold");
+  EXPECT_EQ(run("/opt/b/glyphor-fonts.conf", depsB, "/fonts/b.ttf"), "cold");
+  for (int turn = 0; turn < 2; ++turn) {
+    EXPECT_EQ(run("/opt/a/glyphor-fonts.conf", depsA, "-"), "/fonts/a.ttf");
+    EXPECT_EQ(run("/opt/b/glyphor-fonts.conf", depsB, "-"), "/fonts/b.ttf");
+  }
+  const char* saved = std::getenv("XDG_DATA_DIRS");
+  const std::string before = saved ? saved : "";
+  ::setenv("XDG_DATA_DIRS", "/elsewhere/share", 1);
+  EXPECT_EQ(run("/opt/a/glyphor-fonts.conf", depsA, "/fonts/c.ttf"), "cold");
+  EXPECT_EQ(run("/opt/a/glyphor-fonts.conf", depsA, "-"), "/fonts/c.ttf");
+  if (saved)
+    ::setenv("XDG_DATA_DIRS", before.c_str(), 1);
+  else
+    ::unsetenv("XDG_DATA_DIRS");
+  EXPECT_EQ(run("/opt/a/glyphor-fonts.conf", depsA, "-"), "/fonts/a.ttf");
+
+  WriteFile(dir / "b.conf", "<fontconfig/>");
+  EXPECT_EQ(run("/opt/b/glyphor-fonts.conf", depsB, "/fonts/b2.ttf"), "cold");
+  EXPECT_EQ(run("/opt/a/glyphor-fonts.conf", depsA, "-"), "/fonts/a.ttf");
+  EXPECT_EQ(run("/opt/b/glyphor-fonts.conf", depsB, "-"), "/fonts/b2.ttf");
+}
+
 // The cache file and the font paths it names may have been replaced by
 // anything: a FIFO must not block the run, a device or a damaged file must
 // not be read without limit, and the run goes on as without a cache.

@@ -234,6 +234,21 @@ TEST(PreviewImage, ALongLineDrawnInPartsHasThePixelsOfOneDrawing) {
   shared.fill(Qt::white);
   ASSERT_TRUE(PlayMetafileOnImage(picture.Bytes, shared, 2).Ok);
   EXPECT_EQ(shared, once);
+
+  // Parts drawn as a window shows them: any rectangle, at an edge, across
+  // letters, a row or a column alone, has the whole image's pixels there.
+  PreviewPicture parts(picture, 96);
+  ASSERT_EQ(parts.Size(), image.size());
+  const int w = image.width(), h = image.height();
+  for (const QRect area :
+       {QRect(0, 0, w, h), QRect(0, 0, 300, h), QRect(w - 257, 0, 257, h), QRect(1733, 17, 641, h - 30),
+        QRect(w / 2, h / 2, 1, h / 2), QRect(999, 0, 2500, 1), QRect(4097, 40, 33, 20)}) {
+    SCOPED_TRACE(std::to_string(area.x()) + "," + std::to_string(area.y()));
+    EXPECT_EQ(parts.Render(area), image.copy(area));
+  }
+  // Nothing to show, and too large to show, as for the whole image.
+  EXPECT_TRUE(PreviewPicture(Picture(EmfBuilder(26, 2690), 26, 2690), 96).IsNull());
+  EXPECT_THROW(PreviewPicture(MetafilePicture{picture.Bytes, INT32_MAX, INT32_MAX}, 96), EOutOfResources);
 }
 
 }  // namespace

@@ -21,7 +21,9 @@
 #include <QTest>
 
 #include "core/outline/font_match.h"
+#include "core/output/metafile_picture.h"
 #include "core/platform/errors.h"
+#include "gui/preview/preview_image.h"
 #include "gui/window/application.h"
 #include "gui/window/form.h"
 #include "gui/window/form_widgets.h"
@@ -107,6 +109,9 @@ class FakeServices : public TFormServices {
   }
   QImage RenderPreview(const MetafilePicture& p, int ppi) override {
     return realPictures ? TFormServices::RenderPreview(p, ppi) : QImage();
+  }
+  std::unique_ptr<PreviewPicture> PreparePreview(const MetafilePicture& p, int ppi) override {
+    return realPictures ? TFormServices::PreparePreview(p, ppi) : nullptr;
   }
   void CreateShortcut(const std::string& link, const std::string& dest) override {
     shortcuts.push_back(link + "@" + dest);
@@ -708,12 +713,16 @@ TEST(FormPreviewTest, RealPreviewShowsThePictureAtScreenSizeAndClearsOnFailure) 
   form.Settings().SetFont(font);
   form.PageControl1->setCurrentWidget(form.TabPreview);
   ASSERT_TRUE(services.errors.empty()) << services.errors[0];
-  const QPixmap shown = form.Image1->pixmap();
-  ASSERT_FALSE(shown.isNull());
-  EXPECT_EQ(form.Image1->size(), shown.size());
-  EXPECT_GT(shown.width(), shown.height());
-  const QImage image = shown.toImage();
+  const QImage image = form.Image1->Shown();
+  ASSERT_FALSE(image.isNull());
+  EXPECT_EQ(form.Image1->size(), image.size());
+  EXPECT_GT(image.width(), image.height());
   EXPECT_EQ(image.pixelColor(0, 0), QColor(Qt::white));
+  // What the window paints is that picture, drawn as the scroll area shows it.
+  EXPECT_EQ(form.Image1->grab().toImage().convertToFormat(QImage::Format_RGB32), image);
+  MetafilePicture picture;
+  BuildMetafile(picture, form.Settings().Values(), 96);
+  EXPECT_EQ(image, RenderPreview(picture, 96));
 
   // A failing build leaves the preview empty, not showing the old picture,
   // and the error report says why.
@@ -722,9 +731,12 @@ TEST(FormPreviewTest, RealPreviewShowsThePictureAtScreenSizeAndClearsOnFailure) 
     void BuildPicture(MetafilePicture&, const ConversionSettings&, int) override { throw EOutOfResources(); }
   } failing;
   TForm1 second(96, failing);
-  second.Image1->setPixmap(shown);
+  MetafilePicture old;
+  BuildMetafile(old, ConversionSettings{}, 96);
+  second.Image1->SetPicture(std::make_unique<PreviewPicture>(old, 96), 1);
+  ASSERT_FALSE(second.Image1->IsEmpty());
   second.PageControl1->setCurrentWidget(second.TabPreview);
-  EXPECT_TRUE(second.Image1->pixmap().isNull());
+  EXPECT_TRUE(second.Image1->IsEmpty());
   ASSERT_EQ(failing.errors.size(), 1u);
   EXPECT_EQ(failing.errors[0], "システム リソースが足りません");
 }
@@ -789,7 +801,7 @@ TEST(FormFontsTest, MemoShowsSyntheticBoldAsHeavyAsTheOutlines) {
     form.Settings().SetFont(font);
     QCoreApplication::processEvents();
     form.UpdatePreview();
-    return Ink{redInk(form.Memo1->viewport()->grab().toImage()), redInk(form.Image1->pixmap().toImage())};
+    return Ink{redInk(form.Memo1->viewport()->grab().toImage()), redInk(form.Image1->Shown())};
   };
   const Ink regular = inkFor(0), bold = inkFor(fsBold);
   ASSERT_GT(regular.memo, 1000);

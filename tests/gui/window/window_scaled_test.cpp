@@ -13,6 +13,7 @@
 
 #include "core/outline/font_match.h"
 #include "gui/window/form.h"
+#include "gui/window/form_widgets.h"
 #include "support/test_support.h"
 
 using namespace glyphor;
@@ -67,13 +68,18 @@ TEST(ScaledWindowTest, PreviewAndSampleAreDrawnAtTheScreensPixels) {
   form.show();
   form.UpdatePreview();
 
-  const QPixmap preview = form.Image1->pixmap();
+  const QImage preview = form.Image1->Shown();
   ASSERT_FALSE(preview.isNull());
   EXPECT_EQ(preview.devicePixelRatio(), 2.0);
   // The same size on the screen as at scale 1, with twice the pixels across.
   EXPECT_NEAR(form.Image1->width() * 2, preview.width(), 2);
   EXPECT_NEAR(form.Image1->height() * 2, preview.height(), 2);
   EXPECT_GT(form.Image1->width(), 100);
+  // Painted part by part at the screen's pixels, the same as the whole.
+  const QPixmap painted = form.Image1->grab(QRect(10, 3, form.Image1->width() - 20, form.Image1->height() - 5));
+  EXPECT_EQ(painted.devicePixelRatio(), 2.0);
+  EXPECT_EQ(painted.toImage().convertToFormat(QImage::Format_RGB32),
+            preview.copy(20, 6, painted.width(), painted.height()));
 
   const QPixmap sample = form.ImageFukuromoji->pixmap();
   ASSERT_FALSE(sample.isNull());
