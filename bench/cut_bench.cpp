@@ -4,7 +4,8 @@
 #include <benchmark/benchmark.h>
 
 #include "core/outline/capture.h"
-#include "core/output/dxf_writer.h"
+#include "core/output/cut_library.h"
+#include "core/output/cut_writers.h"
 #include "core/output/svg_writer.h"
 
 namespace {
@@ -36,6 +37,7 @@ glyphor::ConversionSettings Settings(const char* font, int join) {
 enum Kind { Normal, CutReady, Dxf };
 
 void Convert(benchmark::State& state, const char* font) {
+  glyphor::InstallLinkedCutWriters();  // as the window has them
   glyphor::ConversionSettings s = Settings(font, static_cast<int>(state.range(1)));
   const Kind kind = static_cast<Kind>(state.range(0));
   s.CutReady = kind == CutReady;

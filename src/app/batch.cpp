@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include "app/cut_loader.h"
 #include "app/display_probe.h"
 #include "app/usage.h"
 #include "app/window_loader.h"
@@ -47,6 +48,7 @@ int RunBatch(const std::string& glyPath) {
     LoadSettings(model, glyPath, GetSpecialFolder(kFolderDocuments));
     // With no display at all, no viewer can show anything (View is on by default).
     if (!DisplayConfigured()) model.SetViewAfterSave(false);
+    if (model.Values().CutReady) RequireCutModule();  // before the file is begun
     WriteSvg(BatchOutputPath(glyPath), model.Values(), DefaultScreenPpi, messages);
     return ExitOk;
   } catch (const std::bad_alloc&) {

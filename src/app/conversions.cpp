@@ -15,11 +15,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "app/cut_loader.h"
 #include "app/display_probe.h"
 #include "app/face_report.h"
 #include "core/outline/capture.h"
-#include "core/output/cut_geometry.h"
-#include "core/output/dxf_writer.h"
+#include "core/output/cut_writers.h"
 #include "core/output/metafile_picture.h"
 #include "core/output/metafile_save.h"
 #include "core/output/svg_writer.h"
@@ -269,9 +269,10 @@ ConversionSettings SettingsFor(const Conversion& c, const ConversionPlan& plan, 
 }
 
 // A conversion's document made ready to be written: the text captured, the
-// cut-ready layers welded, the metafile recorded. What can fail there fails
-// before a file is begun or a byte reaches standard output; the document's
-// text is then made as it is written, never held whole.
+// cut module opened, the metafile recorded. What can fail there fails before
+// a file is begun or a byte reaches standard output; the document's text is
+// then made as it is written, never held whole. Cut-ready regions are welded
+// as the document is written, before its first byte.
 class Document {
  public:
   Document(const ConversionSettings& s, OutputFormat format) : s_(s), format_(format) {
@@ -279,18 +280,14 @@ class Document {
       BuildMetafile(picture_, s, DefaultScreenPpi);
       return;
     }
+    if (format == OutputFormat::Dxf || s.CutReady) RequireCutModule();
     CaptureTextPath(s.Text, s.Font, s.Resolution, DefaultScreenPpi, path_, width_, height_);
-    if (format == OutputFormat::Dxf) {
-      layers_ = BuildCutLayers(path_, s);
-      page_ = PageSize(width_, height_, s);
-      path_ = TPath();  // the layers are all the drawing needs
-    }
   }
 
   void WriteTo(ByteSink& out) const {
     switch (format_) {
       case OutputFormat::Svg: WriteSvgDocument(path_, width_, height_, s_, out); break;
-      case OutputFormat::Dxf: WriteDxfDocument(layers_, page_, out); break;
+      case OutputFormat::Dxf: WriteCutReadyDxf(path_, width_, height_, s_, out); break;
       case OutputFormat::Emf:
       case OutputFormat::Wmf: WriteMetafileFile(picture_, format_ == OutputFormat::Wmf, out); break;
     }
@@ -301,8 +298,6 @@ class Document {
   OutputFormat format_;
   TPath path_;
   int32_t width_ = 0, height_ = 0;
-  std::vector<CutLayer> layers_;
-  CutPage page_{};
   MetafilePicture picture_;
 };
 

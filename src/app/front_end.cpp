@@ -7,6 +7,7 @@
 
 #include "app/batch.h"
 #include "app/conversions.h"
+#include "app/cut_loader.h"
 #include "app/options.h"
 #include "app/usage.h"
 #include "app/window_loader.h"
@@ -103,6 +104,7 @@ int RunClassicForm(int argc, char** argv) {
 }  // namespace
 
 int RunProgram(int argc, char** argv) {
+  InstallCutModule();
   const std::vector<std::string> args(argv + 1, argv + argc);
   return IsOptionForm(args) ? RunOptionForm(args) : RunClassicForm(argc, argv);
 }

@@ -6,28 +6,23 @@
 #include <dlfcn.h>
 
 #include "app/display_probe.h"
+#include "app/program_modules.h"
 #include "app/usage.h"
 #include "app/window_module.h"
-#include "core/platform/exe_path.h"
 
 namespace glyphor {
 
 namespace {
 
-// Opens the window module beside the executable (build tree) or in the
-// installed module folder. Null when it is not there.
-void* OpenWindowModule() {
-  const std::string dir = ExecutableDir();
-  for (const std::string& path :
-       {dir + "/" GLYPHOR_WINDOW_MODULE, dir + "/../" GLYPHOR_MODULE_SUBDIR "/" GLYPHOR_WINDOW_MODULE}) {
-    if (void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) return handle;
-  }
-  return nullptr;
+// Why the window module could not be opened.
+std::string& WhyNoModule() {
+  static std::string why;
+  return why;
 }
 
 // Opened once and kept: Qt does not like being unloaded.
 void* WindowModule() {
-  static void* module = OpenWindowModule();
+  static void* module = OpenProgramModule(GLYPHOR_WINDOW_MODULE, RTLD_NOW, WhyNoModule());
   return module;
 }
 
@@ -42,7 +37,7 @@ int RunWindowModule(int argc, char** argv) {
   auto run = module ? reinterpret_cast<glyphor_window_main_fn>(::dlsym(module, GLYPHOR_WINDOW_MAIN)) : nullptr;
   if (!run) {
     std::fprintf(stderr, "ウィンドウのモジュール %s を読み込めません: %s\n", GLYPHOR_WINDOW_MODULE,
-                 module ? "entry point missing" : ::dlerror());
+                 module ? "entry point missing" : WhyNoModule().c_str());
     return 1;
   }
   return run(argc, argv);

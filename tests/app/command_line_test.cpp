@@ -3,6 +3,7 @@
 // settings files with failures among them, and the exit statuses.
 #include <climits>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -12,7 +13,8 @@
 
 #include "app/options.h"
 #include "core/outline/capture.h"
-#include "core/output/dxf_writer.h"
+#include "core/output/cut_library.h"
+#include "core/output/cut_writers.h"
 #include "core/output/metafile_picture.h"
 #include "core/output/metafile_save.h"
 #include "core/output/svg_writer.h"
@@ -46,6 +48,7 @@ class NoMessages : public TUserMessages {
 // in that home.
 class CommandLine : public ::testing::Test {
  protected:
+  CommandLine() { InstallLinkedCutWriters(); }  // the reference of the program's module
   TempDir home, cache;
   std::vector<std::string> Env() const { return UserEnvironment(home, cache); }
   RunResult Run(const std::vector<std::string>& args, const std::string& input = "") const {
@@ -400,6 +403,97 @@ TEST_F(CommandLine, AFileSizeLimitReachedPartWayKeepsTheEarlierFile) {
   EXPECT_EQ(r.signal, SIGXFSZ);
   EXPECT_EQ(ReadFile(home / "out/long.svg"), "earlier");
   EXPECT_EQ(ListDir(home / "out"), (std::vector<std::string>{"long.svg", "short.svg", "two.svg"}));
+}
+
+// The cut module makes its documents on the far side of a C interface. They
+// are the linked writers' bytes, for settings that give each value crossing
+// it one of its own, through the option form (SVG and DXF) and the classic
+// form; the module is opened for these and for nothing else.
+TEST_F(CommandLine, CutReadyDocumentsOfTheModuleAreTheLinkedWritersBytes) {
+  const std::string cases[][2] = {
+      {"FontName=IPAPGothic\r\nFontText=袋文字 Cut\r\n", "400"},
+      {"FontText=Ag&\r\nFontFukuromoji=1\r\nFontStrokeWidth=150\r\nFontLineJoin=1\r\nFontColor=$0034AB12\r\n"
+       "FontStrokeColor=$00785634\r\n",
+       "600"},
+      {"FontText=WAVE\r\nFontTransparent=1\r\nFontStrokeWidth=1\r\nFontLineJoin=2\r\nFontSize=-40\r\n", "1200"},
+      {"FontText=Mitre\r\nFontStrokeWidth=300\r\nFontMiterLimit=1\r\n", "777"},
+      {"FontText=No stroke\r\nFontStrokeWidth=0\r\n", "400"},
+  };
+  std::vector<std::string> names;
+  for (const auto& [keys, resolution] : cases) {
+    names.push_back("c" + std::to_string(names.size()) + ".gly");
+    WriteFile(home / names.back(), "[Font]\r\n" + keys + "FontName=DejaVu Sans\r\nFontSize=72\r\nFontCharset=0\r\n" +
+                                       "[SVG]\r\nView=0\r\nResolution=" + resolution + "\r\n");
+  }
+  TempDir trace;
+  std::vector<std::string> env = Env();
+  env.insert(env.end(), {"LD_DEBUG=files", "LD_DEBUG_OUTPUT=" + trace / "ld"});
+  auto run = [&](std::vector<std::string> args, const std::vector<std::string>& inputs) {
+    args.insert(args.end(), inputs.begin(), inputs.end());
+    RunOptions options;
+    options.workDir = home.path();
+    const RunResult r = RunGlyphor(args, env, options);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    std::string loaded;
+    for (const std::string& f : ListDir(trace.path())) {
+      loaded += ReadFile(trace / f);
+      std::filesystem::remove(trace / f);
+    }
+    return loaded.find("libglyphor_cut.so") != std::string::npos;
+  };
+  ::mkdir((home / "svg").c_str(), 0755);
+  ::mkdir((home / "dxf").c_str(), 0755);
+  EXPECT_FALSE(run({"-o", "svg"}, names));
+  EXPECT_FALSE(run({"-f", "emf", "-o", "-"}, {names[0]}));
+  EXPECT_TRUE(run({"--cut-ready", "-o", "svg"}, names));
+  EXPECT_TRUE(run({"-f", "dxf", "-o", "dxf"}, names));
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    ConversionSettings s = Loaded(name);
+    s.CutReady = true;
+    const std::string base = ReplaceExtension(name, "");
+    EXPECT_TRUE(ReadFile(home / ("svg/" + base + ".svg")) == SvgDocumentFor(s, DefaultScreenPpi));
+    EXPECT_TRUE(ReadFile(home / ("dxf/" + base + ".dxf")) == DxfDocumentFor(s, DefaultScreenPpi));
+  }
+  WriteFile(home / "classic.gly", ReadFile(home / names[1]) + "CutReady=1\r\n");
+  EXPECT_TRUE(run({home / "classic.gly"}, {}));
+  EXPECT_TRUE(ReadFile(home / "classic.svg") == SvgDocumentFor(Loaded("classic.gly"), DefaultScreenPpi));
+}
+
+// An install that lacks its cut module: the conversions that need it fail
+// with a message naming it and status 1, before their file is begun; the
+// others are written.
+TEST_F(CommandLine, WithoutTheCutModuleOnlyCutReadyConversionsFail) {
+  TempDir tree;
+  ::mkdir((tree / "bin").c_str(), 0755);
+  const std::string program = tree / "bin/glyphor";
+  std::filesystem::copy_file(GLYPHOR_BINARY, program);
+  RunOptions copy;
+  copy.program = program;
+  copy.workDir = home.path();
+  Gly("plain.gly", "A");
+  WriteFile(home / "cut.gly", Settings("A") + "CutReady=1\r\n");
+  ::mkdir((home / "out").c_str(), 0755);
+  const std::string cannot = "カット用のモジュール libglyphor_cut.so を読み込めません: ";
+
+  RunResult r = RunGlyphor({"-o", "out", "plain.gly", "cut.gly"}, Env(), copy);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(r.err.starts_with("glyphor: cut.gly: " + cannot)) << r.err;
+  EXPECT_EQ(ListDir(home / "out"), std::vector<std::string>{"plain.svg"});
+  r = RunGlyphor({"-f", "dxf", "-o", "-", "plain.gly"}, Env(), copy);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_TRUE(r.err.starts_with("glyphor: plain.gly: " + cannot)) << r.err;
+  r = RunGlyphor({home / "cut.gly"}, Env(), copy);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(r.err.starts_with(cannot)) << r.err;
+  EXPECT_FALSE(FileExists(home / "cut.svg"));
+
+  // A damaged module is named with the loader's reason.
+  WriteFile(tree / "bin/libglyphor_cut.so", "not a module");
+  r = RunGlyphor({"--cut-ready", "-o", "-", "plain.gly"}, Env(), copy);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(r.err.starts_with("glyphor: plain.gly: " + cannot + tree / "bin/libglyphor_cut.so: ")) << r.err;
 }
 
 TEST(CommandLineParts, MillimetresAreKeptInHundredthsRoundedAwayFromZero) {

@@ -26,6 +26,7 @@ for f in bin/glyphor share/glyphor/glyphor-fonts.conf share/applications/io.gith
          share/bash-completion/completions/glyphor; do
   [ -f "$root/$f" ] || fail "$f is not installed"
 done
+ls "$root"/lib*/glyphor/libglyphor_cut.so >/dev/null 2>&1 || fail "the cut module is not installed"
 if grep -q '^GLYPHOR_GUI:BOOL=ON' "$BUILD/CMakeCache.txt" && [ -f "$BUILD/libglyphor_window.so" ]; then
   ls "$root"/lib*/glyphor/libglyphor_window.so >/dev/null 2>&1 || fail "the window module is not installed"
 fi
@@ -87,6 +88,26 @@ cmp -s "$work/home/MS PGothic.svg" "$work/home/IPAPGothic.svg" || fail "the alia
 # The installed example converts, through the option form, to standard output.
 env -i PATH=/usr/bin:/bin HOME="$work/home" GLYPHOR_NO_FACE_CACHE=1 "$root/bin/glyphor" -q -o - \
   "$root/share/doc/glyphor/sample.gly" | tail -c 8 | grep -q '</svg>' || fail "the installed example did not convert"
+# The installed program opens its cut module for cut-ready documents alone:
+# the program itself needs neither Clipper nor, with its own C++ runtime,
+# the shared one.
+for format in svg dxf; do
+  env -i PATH=/usr/bin:/bin HOME="$work/home" GLYPHOR_NO_FACE_CACHE=1 "$root/bin/glyphor" -q --cut-ready -f $format \
+    -o "$work/home/cut.$format" "$root/share/doc/glyphor/sample.gly" || fail "the installed program made no cut-ready $format"
+done
+grep -q '<path id="fill"' "$work/home/cut.svg" || fail "the installed program's cut-ready SVG has no fill region"
+tail -c 5 "$work/home/cut.dxf" | grep -q EOF || fail "the installed program's DXF is cut short"
+if command -v readelf >/dev/null; then
+  needed=$(readelf -d "$root/bin/glyphor" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
+  case $needed in *polyclipping*) fail "the program needs Clipper: $needed" ;; esac
+  cache="$BUILD/CMakeCache.txt"
+  if grep -q '^GLYPHOR_STATIC_LIBSTDCXX:BOOL=ON' "$cache" && ! grep -q '^GLYPHOR_FUZZERS:BOOL=ON' "$cache" &&
+     ! grep -q '^CMAKE_CXX_FLAGS:.*-fsanitize' "$cache"; then
+    case $needed in *libstdc++*) fail "the program needs the shared C++ runtime: $needed" ;; esac
+  fi
+else
+  echo "skipped: readelf is not installed"
+fi
 # The installed program finds its window module beside it: open the window
 # offscreen, let it show its pages and close (saving its settings in HOME).
 if ls "$root"/lib*/glyphor/libglyphor_window.so >/dev/null 2>&1; then

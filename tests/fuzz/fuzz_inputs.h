@@ -14,6 +14,7 @@
 
 #include "core/outline/capture.h"
 #include "core/output/cut_geometry.h"
+#include "core/output/cut_library.h"
 #include "core/output/dxf_writer.h"
 #include "core/output/metafile_picture.h"
 #include "core/output/svg_writer.h"
@@ -102,6 +103,7 @@ inline void CaptureInput(const uint8_t* data, size_t size) {
   const std::string svg = SvgDocument(path, width, height, s);
   if (svg.rfind("<?xml", 0) != 0) __builtin_trap();
   // The same outlines welded for cutters, as SVG and as DXF.
+  InstallLinkedCutWriters();
   ConversionSettings cut = s;
   cut.CutReady = true;
   if (SvgDocument(path, width, height, cut).find("</svg>") == std::string::npos) __builtin_trap();

@@ -166,7 +166,8 @@ RunResult RunGlyphor(const std::vector<std::string>& args, const std::vector<std
   }
   if (!options.workDir.empty()) posix_spawn_file_actions_addchdir_np(&fa, options.workDir.c_str());
 
-  std::vector<std::string> argStore{GLYPHOR_BINARY};
+  const std::string program = options.program.empty() ? GLYPHOR_BINARY : options.program;
+  std::vector<std::string> argStore{program};
   argStore.insert(argStore.end(), args.begin(), args.end());
   std::vector<std::string> envStore{"PATH=/usr/bin:/bin", "LC_ALL=C.UTF-8"};
   // A sanitized build's settings reach the program, so its reports fail the test.
@@ -185,12 +186,12 @@ RunResult RunGlyphor(const std::vector<std::string>& args, const std::vector<std
   int spawned;
   {
     const ChildFileSizeLimit limit(options);
-    spawned = posix_spawn(&pid, GLYPHOR_BINARY, &fa, nullptr, argv.data(), envp.data());
+    spawned = posix_spawn(&pid, program.c_str(), &fa, nullptr, argv.data(), envp.data());
   }
   if (spawned != 0) {
     posix_spawn_file_actions_destroy(&fa);
     if (terminal >= 0) ::close(terminal);
-    throw std::runtime_error("cannot start " GLYPHOR_BINARY);
+    throw std::runtime_error("cannot start " + program);
   }
   posix_spawn_file_actions_destroy(&fa);
   int status = 0;

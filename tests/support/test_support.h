@@ -50,6 +50,7 @@ RunResult RunGlyphor(const std::vector<std::string>& args, const std::vector<std
 
 // How else the program is started.
 struct RunOptions {
+  std::string program;          // a copy of the program elsewhere; the built one when empty
   std::string input;            // the bytes standard input holds (a file)
   std::string workDir;          // the current folder; the test's own when empty
   bool stderrTerminal = false;  // standard error is a pseudo-terminal; `err` is what it showed

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <string_view>
 
-#include "core/outline/capture.h"
 #include "core/platform/byte_sink.h"
 
 namespace glyphor {
@@ -198,13 +197,6 @@ void WriteDxfDocument(const std::vector<CutLayer>& layers, const CutPage& page, 
   DxfText text(&out, 0);
   GenerateDxf(layers, page, text);
   text.Flush();
-}
-
-std::string DxfDocumentFor(const ConversionSettings& s, int screenPpi) {
-  TPath path;
-  int32_t width = 0, height = 0;
-  CaptureTextPath(s.Text, s.Font, s.Resolution, screenPpi, path, width, height);
-  return DxfDocument(BuildCutLayers(path, s), PageSize(width, height, s));
 }
 
 }  // namespace glyphor

@@ -20,10 +20,6 @@ std::string DxfDocument(const std::vector<CutLayer>& layers, const CutPage& page
 // Exceptions from `out` pass through.
 void WriteDxfDocument(const std::vector<CutLayer>& layers, const CutPage& page, ByteSink& out);
 
-// Captures the text of `s` afresh and returns the DXF of its cut-ready
-// layers, whatever s.CutReady says: a cutter follows no strokes.
-std::string DxfDocumentFor(const ConversionSettings& s, int screenPpi);
-
 // The AutoCAD colour index (1..255) nearest to an RGB colour (red in the low
 // byte); 7, drawn black on paper, stands for black.
 int NearestAci(uint32_t color);

@@ -4,17 +4,12 @@
 #include <array>
 #include <bit>
 #include <charconv>
-#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "core/outline/capture.h"
-#include "core/output/cut_geometry.h"
-#include "core/platform/atomic_file.h"
-#include "core/platform/errors.h"
-#include "core/platform/viewer.h"
+#include "core/output/cut_writers.h"
 
 namespace glyphor {
 
@@ -472,40 +467,17 @@ void GenerateDocument(const TPath& path, int32_t width, int32_t height, const Co
 }  // namespace
 
 void WriteSvgDocument(const TPath& path, int32_t width, int32_t height, const ConversionSettings& s, SvgSink& out) {
-  if (s.CutReady) return out.Write(CutSvgDocument(path, width, height, s));
+  if (s.CutReady) return WriteCutReadySvg(path, width, height, s, out);
   DocumentText text(&out);
   GenerateDocument(path, width, height, s, text);
   text.Flush();
 }
 
 std::string SvgDocument(const TPath& path, int32_t width, int32_t height, const ConversionSettings& s) {
-  if (s.CutReady) return CutSvgDocument(path, width, height, s);
+  if (s.CutReady) return CutReadySvgDocument(path, width, height, s);
   DocumentText text(nullptr);
   GenerateDocument(path, width, height, s, text);
   return text.Take();
-}
-
-std::string SvgDocumentFor(const ConversionSettings& s, int screenPpi) {
-  TPath path;
-  int32_t width = 0, height = 0;
-  CaptureTextPath(s.Text, s.Font, s.Resolution, screenPpi, path, width, height);
-  return SvgDocument(path, width, height, s);
-}
-
-EFileError SvgWriteError(const std::string& fileName) {
-  return EFileError(FormatMessage("ファイル %s を作成できません", {fileName}));
-}
-
-void WriteSvg(const std::string& fileName, const ConversionSettings& s, int screenPpi, TUserMessages& messages) {
-  // Captured before the file is begun: a text that cannot be captured touches no file.
-  TPath path;
-  int32_t width = 0, height = 0;
-  CaptureTextPath(s.Text, s.Font, s.Resolution, screenPpi, path, width, height);
-  const auto document = [&](ByteSink& out) { WriteSvgDocument(path, width, height, s, out); };
-  if (WriteFileAtomically(fileName, document) != WriteResult::Ok) throw SvgWriteError(fileName);
-  if (!s.ViewAfterSave) return;
-  char full[PATH_MAX];
-  LaunchViewer(::realpath(fileName.c_str(), full) ? std::string(full) : fileName, messages);
 }
 
 }  // namespace glyphor

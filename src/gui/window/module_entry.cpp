@@ -14,6 +14,7 @@
 #include "app/usage.h"
 #include "app/window_module.h"
 #include "core/outline/font_match.h"
+#include "core/output/cut_library.h"
 #include "core/settings/settings_location.h"
 #include "gui/window/application.h"
 #include "gui/window/display.h"
@@ -52,6 +53,7 @@ extern "C" __attribute__((visibility("default"))) int glyphor_window_main(int ar
     return glyphor::ExitFailed;
   }
   glyphor::InstallFontAliasesForToolkit();
+  glyphor::InstallLinkedCutWriters();  // the window's SVG save may be cut-ready
   QApplication app(argc, argv);
   glyphor::SetUpApplication();
 
