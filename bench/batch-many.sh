@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Start-up cost for scripts: 100 short settings files converted by one
 # invocation against 100 invocations of one file each, timed with hyperfine.
 # One invocation should take well under a quarter of the time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Warm captures: faces stay open and glyph outlines cached between calls, as
 // in the window, where the preview recaptures on every slider step.
 #include <benchmark/benchmark.h>

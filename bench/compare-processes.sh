@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Whole processes side by side: glyphor converting a text to SVG against
 # hb-view and pango-view writing SVG for the same text and font. Three texts:
 # 200 characters of Latin and Japanese mixed in DejaVu Sans (the Japanese ones

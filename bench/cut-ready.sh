@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Times whole processes: the classic batch conversion of a .gly holding 200
 # mixed Latin and Japanese characters at 1200 dpi with a 1 mm stroke, as the
 # normal SVG, as the cut-ready SVG (CutReady=1) and as DXF. Prints the mean

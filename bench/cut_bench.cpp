@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cut-ready conversion against the normal one, in the process: 200 mixed
 // Latin and Japanese characters at 1200 dpi with a 1 mm stroke, capture and
 // document together, faces warm. The goal is under three times the normal.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Long texts through --text-file, against hb-view drawing the same text in the
 # same font file as SVG: 2 000 and 20 000 Latin characters in DejaVu Sans, and
 # 20 000 Latin and Japanese ones mixed in IPAPGothic (a document of about

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The preview's cost per settings change: capture, record and play, the
 // whole image or the part the window shows.
 #include <benchmark/benchmark.h>

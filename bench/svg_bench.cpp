@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The batch conversion's core for long texts: capture and the SVG document,
 // without the process around them (a settings file holds at most 2047 bytes
 // of text). Faces stay open between runs, as in a warm process.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One stroke-width notification with the preview page showing: capture,
 // picture, playback and image, as while the user drags the slider.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Removes every file the last install listed in install_manifest.txt (under
 # $DESTDIR when it is set), then the folders of ours that are left empty.
 #   cmake --build build --target uninstall

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # bash completion for glyphor(1): options, their fixed values, font names,
 # settings keys for --set, and .gly files.
 _glyphor() {

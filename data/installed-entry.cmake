@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Run by `cmake --install` (the prefix is known only then, and may differ from
 # the configured one): writes the menu entry naming the installed program by
 # its absolute path, so it starts also when bin/ is not on PATH.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Checks that no source includes a header of a higher stage, and that the
 # core knows nothing of windows: no dlopen, no display probe, no usage text.
 # Stages, bottom to top: text, platform, outline, settings, output, app,

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Compares what other readers make of the program's metafiles with the
 # program's own SVG of the same text, in colour, at 6, 12 and 72 pt with pens
 # of 0, 0.5 and 3 mm: LibreOffice for the EMF; LibreOffice, libwmf (wmf2svg,

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Converts every settings file of tools/batch-samples (and the bundled
 # example) with two builds of the program and compares what they write:
 # exit status, messages and the SVG bytes. For changes that must not change

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes one text as EMF, placeable WMF and SVG into a folder, for comparing
 // the program's metafiles with what other readers make of them
 // (check-metafile-readers.sh). Not part of the program.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Builds the program and every test with AddressSanitizer and
 # UndefinedBehaviorSanitizer (g++), then runs the test suite. Any report of
 # either fails the run. Slow: not part of CI.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Starts the built program under Xvfb, brings up each of the three pages and
 # saves the window as page-1.png ... page-3.png, then quits.
 # Usage: tools/screenshots.sh [build folder] [output folder]

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Installs what GLYPHOR needs to build, run and test on Debian 12, then builds
 # it into build/. Quick when everything is already there.
 set -eu

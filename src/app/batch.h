@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The batch run: one ".gly" settings file converted to the SVG beside it.
 #pragma once
 

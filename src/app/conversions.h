@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The option form's run: every conversion the command line asks for,
 // checked and prepared as a whole before the first one is written.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/cut_loader.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The cut module (core/output/cut_module.h): the cut-ready writers, which
 // bring Clipper and the shared C++ runtime, opened with dlopen only for a
 // conversion that makes a cut-ready SVG or DXF document.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whether a display exists to show a window or a message box on. Probed
 // without loading any GUI library: Qt aborts the whole process when its
 // platform cannot connect, so the program asks first.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/face_report.h"
 
 #include "core/platform/errors.h"

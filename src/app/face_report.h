@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the verbose report says about the faces a conversion draws with.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/front_end.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's front end: reads the command line and runs the batch
 // conversion or the window.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The option form of the command line: GNU-style options and any number of
 // settings files, read into one description of the run. Nothing here touches
 // a file; values are checked for their form only.

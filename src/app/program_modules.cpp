@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/program_modules.h"
 
 #include <dlfcn.h>

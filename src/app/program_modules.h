@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's own shared objects (the window module, the cut module),
 // opened with dlopen only when a run needs them.
 #pragma once

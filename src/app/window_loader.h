@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window module (window_module.h), opened with dlopen only when a window
 // or a message box is needed, so that batch runs never load a GUI library.
 #pragma once

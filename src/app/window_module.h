@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The contract between the program and its window module, a shared object
 // loaded with dlopen only when a window or a message box is needed, so that
 // batch runs never load a GUI library.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The option form, run as a script runs it: the grammar, each output kind on
 // a file and on standard output against the window's own writers, several
 // settings files with failures among them, and the exit statuses.

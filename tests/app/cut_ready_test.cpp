@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cut-ready output as outside readers see it. rsvg-convert renders the normal
 // and the cut-ready SVG of the same settings at 600 dpi: each colour covers
 // the same pixels, the cut-ready picture is the same under both fill rules

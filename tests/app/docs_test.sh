@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # The manual page formats without a warning, and the bash completion
 # completes options, their values, --set keys and .gly files.
 set -eu

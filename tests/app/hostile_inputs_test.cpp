@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Settings files from anywhere given to the batch program: junk bytes,
 // invalid UTF-8, huge lines, extreme numbers, broken fonts, control
 // characters. Each run ends by itself with a clear outcome: status 0 with an

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Installs the build into a temporary prefix (as a packager would, with
 # DESTDIR) and checks the installed tree: desktop entry, file type, icon,
 # manual page, and the installed program converting a .gly with its own

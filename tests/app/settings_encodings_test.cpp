@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Batch settings files saved by other editors: UTF-16 with its byte-order
 // mark, UTF-8 with one, Shift-JIS lines beside UTF-8 ones, a stray byte.
 // Each must convert exactly as the plain UTF-8 file does; a file that holds

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every whole-file writer facing a disk that fails part-way, an fsync that
 // fails and a rename that fails: the earlier file stays byte for byte, no
 // temporary file is left, and the failure carries the writer's own message.

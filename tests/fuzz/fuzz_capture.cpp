@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "fuzz/fuzz_inputs.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every input kept in the fuzz corpus folders, fed through the same code as
 // the fuzz targets: the inputs that once crashed stay fixed.
 #include <filesystem>

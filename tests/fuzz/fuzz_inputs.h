@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What each fuzz target does with one input, shared by the libFuzzer targets
 // and by the replay of their corpus folders in the ordinary tests: an input
 // may make these functions throw the program's own exceptions (the program

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The player's fuzz input, shared by the libFuzzer target and the replay of
 // its corpus: arbitrary bytes played as a metafile and converted to a WMF.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Walkers for metafile bytes in tests: an enhanced metafile ([MS-EMF]) or a
 // Windows metafile ([MS-WMF]) as a list of records, each with its type and
 // bytes, so tests can assert records by type.

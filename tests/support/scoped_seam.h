@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Replaces one of the program's seams (FileSystemSeam(), ProcessStarterSeam())
 // for a scope and puts the original back when the scope ends, also when an
 // assertion leaves it early.

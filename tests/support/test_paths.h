@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Outline paths in tests: as strings, and the hand-made paths that the
 // writers' tests share.
 #pragma once

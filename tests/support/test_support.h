@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Helpers shared by the tests: temporary folders, whole files as bytes, and
 // running the built program.
 #pragma once

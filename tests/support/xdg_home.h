@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A fixture that gives each test its own home folder and XDG folders, and
 // puts the environment back afterwards. The home folder's name holds a blank.
 #pragma once

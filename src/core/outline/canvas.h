@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The small drawing-surface interface that outline paths are read from and
 // replayed onto. Two surfaces implement it: the measuring surface of the text
 // capture and the metafile recorder. Coordinates are the surface's logical

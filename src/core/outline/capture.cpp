@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/outline/capture.h"
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Text outline capture: the glyph outlines of a line of text, at a capture
 // size chosen from the resolution, as a path in whole pixels.
 #pragma once

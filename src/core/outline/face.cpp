@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/outline/face.h"
 
 #include <algorithm>

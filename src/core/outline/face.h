@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One font face, opened from a file mapped once and read by FreeType
 // (outlines, metrics) and HarfBuzz (shaping) alike, with the synthetic bold
 // or italic it is asked to make up. Outlines are kept per glyph, in font

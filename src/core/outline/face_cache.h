@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Which font file fontconfig chose for each font request, and which faces it
 // chose for the characters that face lacks, kept between runs so that a
 // batch conversion need not parse fontconfig's whole configuration (most of

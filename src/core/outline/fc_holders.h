@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Owners for fontconfig and FreeType objects, so every way out of a match
 // releases what it made.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/outline/font_file.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Font files mapped read-only for FreeType and HarfBuzz. A path may come from
 // a cache file another program could have changed, or from a font folder
 // anyone may write to: only a regular file of sane size is mapped, and the

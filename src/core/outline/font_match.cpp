@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/outline/font_match.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Which face serves a font request: fontconfig finds faces by name, style
 // and language (with the program's own aliases for the faces that Windows
 // settings files name), and the face that stands in for each character the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A font as the settings hold it, and the unit rules that go with it:
 // points, pixels of a screen, and the scale of the captured outlines.
 #pragma once

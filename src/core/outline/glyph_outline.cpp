@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/outline/glyph_outline.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Outline emission: placed glyphs and text decorations drawn into a
 // surface's path bracket in whole pixels, quadratic segments raised to cubic.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/outline/layout.h"
 
 #include <algorithm>

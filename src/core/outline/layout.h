@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A line of text laid out in one font: faces chosen per character (with
 // fallback), put in visual order by the bidirectional algorithm, shaped by
 // HarfBuzz run by run, measured, and drawn as outlines.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/outline/path_record.h"
 
 #include <climits>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The outline path record: points with their point-type bytes, exactly as a
 // drawing surface hands a path out (see canvas.h).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The documents of a text captured afresh, and the SVG file. Kept apart
 // from the writers, whose number texts the cut module shares without
 // carrying the capture and the file handling.

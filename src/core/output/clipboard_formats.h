@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The clipboard entries of a copied metafile picture: the EMF bytes under
 // each of these MIME names, in this order, and nothing else. LibreOffice
 // pastes only the first (it matches that exact flavour string); Inkscape asks

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cut-ready outlines: the picture of the SVG document as filled, welded
 // regions without strokes, one layer a colour, for plotters and cutters.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/output/cut_library.h"
 
 #include "core/output/cut_geometry.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The C entry point of the cut module (cut_module.h).
 #include "core/output/cut_module.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The contract between the command-line program and its cut module,
 // libglyphor_cut.so: the cut-ready writers (cut_writers.h) in a shared
 // object that the program opens only for a cut-ready document, so that its

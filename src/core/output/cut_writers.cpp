@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/output/cut_writers.h"
 
 #include <string_view>

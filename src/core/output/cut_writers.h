@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cut-ready documents (welded regions for cutters, as SVG or DXF) are made
 // by code that not every program carries: it welds with Clipper, a C++
 // shared library that brings the shared C++ runtime along. A program able to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The cut-ready layers as a drawing exchange file for cutters and CAD.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The enhanced-metafile format ([MS-EMF]) as the program's recorder, WMF
 // converter and preview player use it: record types, the pen, brush,
 // mapping-mode and fill-mode constants, stock objects, the header's field

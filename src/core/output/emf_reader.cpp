@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/output/emf_reader.h"
 
 #include <cstring>

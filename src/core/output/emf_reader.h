@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one reader of enhanced-metafile records: the header is checked first,
 // then each record's size before it is handed out, and every field read is
 // checked against its record's size. The WMF converter, the preview player

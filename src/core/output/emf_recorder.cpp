@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/output/emf_recorder.h"
 
 #include <algorithm>

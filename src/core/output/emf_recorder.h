@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // EmfRecorder: a drawing surface that records an enhanced metafile ([MS-EMF])
 // in memory, with a 96-dpi screen as its reference device. It writes exactly
 // one record per call; Close() adds EMR_EOF and completes the header.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/output/metafile_picture.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The enhanced-metafile picture ([MS-EMF]) of the current text: recorded by
 // the program's own writer, in hundredths of a millimetre, y pointing up.
 #pragma once

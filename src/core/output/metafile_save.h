@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Saving a metafile picture: a name ending ".wmf" (any case) receives the
 // placeable Windows metafile, any other name the EMF bytes as recorded.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/output/svg_writer.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The SVG document of the current text, in millimetres.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The placeable Windows metafile ([MS-WMF]) of a metafile picture, for file
 // names ending ".wmf": the picture's EMF records converted to 16-bit
 // polygons in the anisotropic mapping mode, 96 units per inch.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/platform/atomic_file.h"
 
 #include <algorithm>

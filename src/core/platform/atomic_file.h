@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes a whole file or nothing: the bytes go to a temporary file in the
 // target's folder, which is renamed over the target only once complete, so a
 // failure neither truncates the target nor leaves the temporary file behind.

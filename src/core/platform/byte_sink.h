@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where a document goes as it is made: a file, standard output, a string.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/platform/desktop_entry.h"
 
 #include <sstream>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading and writing freedesktop.org desktop entry key files
 // (.desktop entries, mimeapps.list): groups, string escapes, lists and the
 // quoting of Exec.

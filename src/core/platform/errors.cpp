@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/platform/errors.h"
 
 namespace glyphor {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Exception classes of the program. Each carries its message text as the
 // user sees it (UTF-8); the front ends print it or show it in a message box.
 #pragma once

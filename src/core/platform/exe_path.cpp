@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/platform/exe_path.h"
 
 #include "core/platform/file_names.h"

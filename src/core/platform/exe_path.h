@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where the running program is, and the data folder that ships with it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/platform/file_names.h"
 
 #include "core/text/ascii_case.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The parts of a file path as the program names them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/platform/file_read.h"
 
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading a file that another program or user may have put in the way: only
 // a regular file is read, never a pipe, a device or a folder, without
 // blocking on the open, and only up to a size limit.

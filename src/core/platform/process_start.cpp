@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/platform/process_start.h"
 
 #include <algorithm>

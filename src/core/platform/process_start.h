@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Starting other programs, behind a replaceable seam so tests launch nothing
 // and the window can use the same path.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/platform/shortcut.h"
 
 #include <exception>

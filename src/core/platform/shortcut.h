@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Launchers for the program: a desktop entry on the desktop or in the menu's
 // applications folder.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/platform/special_folders.h"
 
 #include <cerrno>

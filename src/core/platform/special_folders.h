@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The user's folders on a Linux desktop, found the XDG way: the home folder,
 // the XDG base folders and the user folders of user-dirs.dirs.
 #pragma once

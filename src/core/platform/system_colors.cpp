@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/platform/system_colors.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // System colours (80000000 hexadecimal + the system-colour index) resolved to
 // plain RGB, red in the low byte, from the standard default colours of the
 // Windows desktop: there is no live system palette to ask on Linux.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How the core tells the user something: the batch run prints to standard
 // error, the window shows message boxes.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening a written SVG in the user's default program for SVG documents,
 // found by the XDG MIME Applications lookup.
 #pragma once

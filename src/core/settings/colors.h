@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Colour texts of the settings file: a name of the colour table, or "$" and
 // eight hex digits. A colour has red in the low byte; the top bit marks a
 // system colour (80000000 + index).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/settings/ini_file.h"
 
 #include <algorithm>

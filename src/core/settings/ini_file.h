@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings file accessor: INI sections of "key=value" lines. A file that
 // starts with a UTF-16 byte-order mark is UTF-16; any other is read line by
 // line: a line that is valid UTF-8 is UTF-8, any other is Shift-JIS (code

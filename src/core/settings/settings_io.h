@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loading and saving the conversion settings in a settings file (the
 // program's own ".ini" or a batch ".gly"): sections Font, SVG and EMF.
 #pragma once

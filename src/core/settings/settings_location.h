@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where the program keeps its own settings file: beside the executable for a
 // portable copy, else in the user's XDG configuration folder.
 #pragma once

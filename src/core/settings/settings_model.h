@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The conversion settings with the semantics of the window's controls:
 // ranges, change notifications only on a real change, the interplay of the
 // two-layer and transparent options. The batch run uses it without a window;

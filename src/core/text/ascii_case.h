@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The case rule of the program's names (settings sections and keys, colour
 // names, file extensions, desktop names): ASCII letters only.
 #pragma once

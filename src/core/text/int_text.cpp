@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/text/int_text.h"
 
 namespace glyphor {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Integer texts of the settings file: how numbers are read and written.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // UTF-8 texts: checking, decoding, and their first and last characters.
 #pragma once
 

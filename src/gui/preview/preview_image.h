@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The preview bitmap: the metafile picture played at the screen's real size.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's own player for the enhanced metafiles ([MS-EMF]) that its
 // recorder writes: no library on Linux plays them into pixels correctly.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the window's application is given before its first window: the
 // desktop's name for it, its icon, Qt's own texts in Japanese, and where the
 // title and notice labels lead.

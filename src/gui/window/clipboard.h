@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The metafile picture on the clipboard.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gui/window/color_dialog.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The colour dialog of the stroke and fill choices.
 #pragma once
 

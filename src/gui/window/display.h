@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whether a window can be shown at all. Qt aborts the process when its
 // platform plugin cannot reach a display, so the program looks first.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gui/window/font_dialog.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The font dialog: face, style, size, underline, strike-out, colour and
 // script, as the program's font carries them. Qt's QFontDialog has neither
 // colour nor script, hence this one.

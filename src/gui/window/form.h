@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window: every control at its design place, bound to one
 // SettingsModel, and the handlers of its events.
 #pragma once

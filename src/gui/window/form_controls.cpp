@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window's controls with their design values. Places and sizes are
 // pixels at the design density and are deliberately not scaled.
 #include <algorithm>

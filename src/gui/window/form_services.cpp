@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gui/window/form_services.h"
 
 #include <QDesktopServices>

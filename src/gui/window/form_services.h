@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Everything the main window asks of the desktop: modal dialogs, message
 // boxes, the clipboard, web and mail links, the writers and the shell. The
 // window calls only these, so tests replace the ones that would block, write

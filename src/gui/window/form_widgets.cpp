@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gui/window/form_widgets.h"
 
 #include <algorithm>

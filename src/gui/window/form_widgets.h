@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Small controls the main window needs and Qt lacks: a label that reports
 // clicks, a memo without line breaks from Enter, up-down arrows that step a
 // number shown in a buddy edit, and the preview's picture.

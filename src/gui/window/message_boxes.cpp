@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gui/window/message_boxes.h"
 
 #include <QMessageBox>

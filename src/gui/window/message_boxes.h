@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's message boxes: the error report, plain messages and the
 // confirmation before opening a link.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The C entry points of the window module (core/window_module.h).
 #include <cstdio>
 #include <cstdlib>

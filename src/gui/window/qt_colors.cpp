@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gui/window/qt_colors.h"
 
 #include "core/platform/system_colors.h"

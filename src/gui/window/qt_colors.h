@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Colour values of the program (red in the low byte, the top bit marking a
 // system colour) to and from Qt colours.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gui/window/save_dialog.h"
 
 #include <QFileDialog>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's save-file dialog and the folder rules of its two save flows.
 #pragma once
 

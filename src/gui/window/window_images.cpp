@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gui/window/window_images.h"
 
 #include <exception>

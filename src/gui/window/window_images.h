@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The two pictures of the main window: the title panel's gradient and the
 // fukuromoji sample that serves as the two-layer box's caption.
 #pragma once

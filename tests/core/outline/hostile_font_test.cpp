@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A font made to overflow: DejaVu Sans with an em of 16 units and every
 // advance 32767 units, the only face fontconfig knows in the run.
 #include <cstdint>

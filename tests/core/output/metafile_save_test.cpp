@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/output/metafile_save.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/output/wmf_writer.h"
 
 #include <gtest/gtest.h>

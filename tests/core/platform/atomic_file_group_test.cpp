@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Files written together: each is synced before anything replaces a target,
 // and one whose sync fails leaves its target as it was while the others land.
 #include <atomic>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Launchers written to the desktop and to the menu.
 #include "core/platform/shortcut.h"
 

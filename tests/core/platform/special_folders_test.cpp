@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The user's folders from the XDG conventions, and where the own settings
 // file goes.
 #include "core/platform/special_folders.h"

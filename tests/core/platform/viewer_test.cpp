@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Finding the default SVG program by the XDG MIME Applications lookup, the
 // Exec expansion, and starting programs.
 #include "core/platform/viewer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/settings/colors.h"
 
 #include <gtest/gtest.h>

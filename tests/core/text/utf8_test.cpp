@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/text/utf8.h"
 
 #include <gtest/gtest.h>

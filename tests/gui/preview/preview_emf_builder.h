@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A tiny [MS-EMF] byte builder for the player's tests: a header, the records
 // given word by word, and the end-of-file record.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The player's fuzz corpus replayed: every kept input is played (or
 // rejected) without reading outside its bytes.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gui/preview/preview_image.h"
 
 #include <climits>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gui/preview/preview_player.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window on Qt's offscreen platform: design values, the change
 // notifications and the preview refresh rule, the save flows with their
 // remembered folders, the dialogs' outcomes and settings at start and close.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's smaller parts: message texts and caption, the remembered
 // folder rule, colour conversion, the font dialog, the clipboard entry, the
 // display check, and what the application is given (Qt's Japanese texts,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window on a 1280 x 1024 screen scaled by 2 (QT_SCALE_FACTOR, as a HiDPI
 // desktop sets it): placed on the screen, its pictures drawn at the screen's
 // own pixels.
