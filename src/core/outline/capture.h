@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/outline/font_spec.h"
+#include "core/outline/font_choice.h"
 #include "core/outline/path_record.h"
 
 namespace glyphor {

@@ -17,7 +17,7 @@
 #include "core/outline/face.h"
 #include "core/outline/face_cache.h"
 #include "core/outline/fc_holders.h"
-#include "core/outline/font_spec.h"
+#include "core/outline/font_choice.h"
 
 namespace glyphor {
 

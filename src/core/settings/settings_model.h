@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/outline/font_spec.h"
+#include "core/outline/font_choice.h"
 
 namespace glyphor {
 

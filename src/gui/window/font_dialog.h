@@ -8,7 +8,7 @@
 
 #include <QDialog>
 
-#include "core/outline/font_spec.h"
+#include "core/outline/font_choice.h"
 
 class QCheckBox;
 class QComboBox;

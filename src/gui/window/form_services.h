@@ -14,7 +14,7 @@
 #include <QString>
 #include <QUrl>
 
-#include "core/outline/font_spec.h"
+#include "core/outline/font_choice.h"
 #include "core/output/metafile_picture.h"
 #include "core/platform/user_messages.h"
 #include "core/settings/settings_model.h"

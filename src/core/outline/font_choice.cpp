@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "core/outline/font_spec.h"
+#include "core/outline/font_choice.h"
 
 #include <climits>
 #include <cmath>
