@@ -42,29 +42,13 @@ void SettingsModel::SetFont(const TFontSpec& font) {
   if (colorChanged) Notify(Field::FillColor);
 }
 
-void SettingsModel::SetFontName(const std::string& name) {
-  TFontSpec f = v_.Font;
-  f.Name = name;
-  SetFont(f);
-}
+void SettingsModel::SetFontName(const std::string& name) { SetFontPart(&TFontSpec::Name, name); }
 
-void SettingsModel::SetFontSize(int points) {
-  TFontSpec f = v_.Font;
-  f.Size = points;
-  SetFont(f);
-}
+void SettingsModel::SetFontSize(int points) { SetFontPart(&TFontSpec::Size, points); }
 
-void SettingsModel::SetFontStyle(uint8_t style) {
-  TFontSpec f = v_.Font;
-  f.Style = style;
-  SetFont(f);
-}
+void SettingsModel::SetFontStyle(uint8_t style) { SetFontPart(&TFontSpec::Style, style); }
 
-void SettingsModel::SetFontCharset(uint8_t charset) {
-  TFontSpec f = v_.Font;
-  f.Charset = charset;
-  SetFont(f);
-}
+void SettingsModel::SetFontCharset(uint8_t charset) { SetFontPart(&TFontSpec::Charset, charset); }
 
 void SettingsModel::SetFillColor(uint32_t color) {
   if (Assign(v_.Font.Color, color)) Notify(Field::FillColor);

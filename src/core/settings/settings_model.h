@@ -90,6 +90,13 @@ class SettingsModel {
 
  private:
   void Notify(Field f);
+  // SetFont with one part of the current font replaced.
+  template <class T>
+  void SetFontPart(T TFontSpec::*part, const T& value) {
+    TFontSpec f = v_.Font;
+    f.*part = value;
+    SetFont(f);
+  }
 
   int ppi_;
   ConversionSettings v_;
