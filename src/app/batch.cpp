@@ -49,7 +49,8 @@ int RunBatch(const std::string& glyPath) {
     LoadSettings(model, glyPath, GetSpecialFolder(kFolderDocuments));
     // With no display at all, no viewer can show anything (View is on by default).
     if (!DisplayConfigured()) model.SetViewAfterSave(false);
-    if (model.Values().CutReady) RequireCutModule();  // before the file is begun
+    // Loaded while the text is captured; waited for before the file is begun.
+    if (model.Values().CutReady) BeginLoadingCutModule();
     WriteSvg(BatchOutputPath(glyPath), model.Values(), DefaultScreenPpi, messages);
     return ExitOk;
   } catch (const std::bad_alloc&) {

@@ -281,8 +281,10 @@ class Document {
       BuildMetafile(picture_, s, DefaultScreenPpi);
       return;
     }
-    if (format == OutputFormat::Dxf || s.CutReady) RequireCutModule();
+    const bool cut = format == OutputFormat::Dxf || s.CutReady;
+    if (cut) BeginLoadingCutModule();  // loaded while the text is captured
     CaptureTextPath(s.Text, s.Font, s.Resolution, DefaultScreenPpi, path_, width_, height_);
+    if (cut) RequireCutModule();
   }
 
   void WriteTo(ByteSink& out) const {

@@ -6,6 +6,8 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include <dlfcn.h>
@@ -124,10 +126,38 @@ void Dxf(const TPath& path, int32_t width, int32_t height, const ConversionSetti
   WriteThroughModule(GLYPHOR_CUT_DXF, path, width, height, s, out);
 }
 
+// The thread that opens the module ahead. Joined when the module is first
+// needed, or at exit when the run failed before that.
+struct Loader {
+  std::thread thread;
+  ~Loader() {
+    if (thread.joinable()) thread.join();
+  }
+};
+
+Loader& ModuleLoader() {
+  static Loader loader;
+  return loader;
+}
+
 }  // namespace
 
-void InstallCutModule() { InstallCutWriters({Svg, Dxf}); }
+void InstallCutModule() { InstallCutWriters({Svg, Dxf, RequireCutModule}); }
 
-void RequireCutModule() { Writer(); }
+void BeginLoadingCutModule() {
+  Loader& loader = ModuleLoader();
+  if (loader.thread.joinable()) return;
+  try {
+    loader.thread = std::thread([] { Module(); });
+  } catch (const std::system_error&) {
+    // No thread to spare: the module is opened when it is needed.
+  }
+}
+
+void RequireCutModule() {
+  Loader& loader = ModuleLoader();
+  if (loader.thread.joinable()) loader.thread.join();
+  Writer();
+}
 
 }  // namespace glyphor

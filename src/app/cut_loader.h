@@ -10,9 +10,14 @@ namespace glyphor {
 // document to the module, opening it the first time. Costs nothing until then.
 void InstallCutModule();
 
-// Opens the module now, so that a conversion needing it fails before its
-// file is begun. Throws Exception "カット用のモジュール %s を読み込めません: ..."
-// when it cannot be opened (on every call: the first try is kept).
+// Begins opening the module on a thread of its own, so that it loads while
+// the text is captured. Nothing fails here; RequireCutModule tells.
+void BeginLoadingCutModule();
+
+// Waits for the module, opening it now unless it is being opened, so that a
+// conversion needing it fails before its file is begun. Throws Exception
+// "カット用のモジュール %s を読み込めません: ..." when it cannot be opened (on
+// every call: the first try is kept). Called from the main thread.
 void RequireCutModule();
 
 }  // namespace glyphor

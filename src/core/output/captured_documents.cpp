@@ -37,6 +37,7 @@ void WriteSvg(const std::string& fileName, const ConversionSettings& s, int scre
   TPath path;
   int32_t width = 0, height = 0;
   CaptureTextPath(s.Text, s.Font, s.Resolution, screenPpi, path, width, height);
+  if (s.CutReady) PrepareCutWriters();
   const auto document = [&](ByteSink& out) { WriteSvgDocument(path, width, height, s, out); };
   if (WriteFileAtomically(fileName, document) != WriteResult::Ok) throw SvgWriteError(fileName);
   if (!s.ViewAfterSave) return;

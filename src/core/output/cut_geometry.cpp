@@ -10,6 +10,7 @@
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <string_view>
 #include <system_error>
 #include <thread>
 
@@ -870,9 +871,13 @@ CutPage PageSize(int32_t width, int32_t height, const ConversionSettings& s) {
 
 namespace {
 
+// The text of a layer's path data, a piece a group in the order of the
+// groups, as the threads that welded them wrote it.
+using LayerTexts = std::vector<std::vector<std::string>>;
+
 // The layers of BuildCutLayers; with `texts`, their contours are not kept
 // but written, each layer's as the path data of the SVG document.
-std::vector<CutLayer> Build(const TPath& path, const ConversionSettings& s, std::vector<std::string>* texts) {
+std::vector<CutLayer> Build(const TPath& path, const ConversionSettings& s, LayerTexts* texts) {
   const PageMap map(s);
   const double halfWidth = map.r / 2;
   const bool stroked = halfWidth > 0, filled = !s.TransparentFill;
@@ -930,13 +935,10 @@ std::vector<CutLayer> Build(const TPath& path, const ConversionSettings& s, std:
     Weld(mine.fills, mine.bands, swapped, stack, bandCoversEdges, mine.clipper, welded[g]);
   });
   if (texts) {
-    texts->assign(layers.size(), "");
-    for (size_t k = 0; k < layers.size(); ++k) {
-      size_t length = 0;
-      for (const GroupLayers& group : welded) length += group.text[k].size();
-      (*texts)[k].reserve(length);
-      for (const GroupLayers& group : welded) (*texts)[k] += group.text[k];
-    }
+    texts->assign(layers.size(), {});
+    for (size_t k = 0; k < layers.size(); ++k)
+      for (GroupLayers& group : welded)
+        if (!group.text[k].empty()) (*texts)[k].push_back(std::move(group.text[k]));
     for (size_t k = layers.size(); k-- > 0;) {
       if (!(*texts)[k].empty()) continue;
       layers.erase(layers.begin() + static_cast<std::ptrdiff_t>(k));
@@ -964,33 +966,59 @@ void AppendMillimetres(std::string& out, int64_t units) {
 
 namespace {
 
+// Hands the document on in pieces of about kPiece bytes: the groups' texts
+// are small, and each piece may cost the sink a system call.
+class PieceWriter {
+ public:
+  static constexpr size_t kPiece = 64 * 1024;
+
+  explicit PieceWriter(ByteSink& out) : out_(out) { buffer_.reserve(kPiece); }
+
+  void Put(std::string_view text) {
+    if (buffer_.size() + text.size() > kPiece) Flush();
+    if (text.size() >= kPiece) return out_.Write(text);
+    buffer_.append(text);
+  }
+  void Flush() {
+    if (!buffer_.empty()) out_.Write(buffer_);
+    buffer_.clear();
+  }
+
+ private:
+  ByteSink& out_;
+  std::string buffer_;
+};
+
 // One filled path element a layer; its path data comes written by the
-// threads that welded the regions.
-std::string PathElement(const CutLayer& layer, const std::string& data) {
-  std::string e = "<path id=\"" + layer.Role + "\" style=\"fill:" + ColorToHtml(layer.Color) + "; stroke:none\" d=\"";
-  size_t end = data.size();
-  while (end > 0 && static_cast<unsigned char>(data[end - 1]) <= 32) --end;
-  e.reserve(e.size() + end + 3);
-  e.append(data, 0, end);
-  return e + "\"/>";
+// threads that welded the regions, the last line break cut.
+void PathElement(const CutLayer& layer, const std::vector<std::string>& data, PieceWriter& out) {
+  out.Put("<path id=\"" + layer.Role + "\" style=\"fill:" + ColorToHtml(layer.Color) + "; stroke:none\" d=\"");
+  for (size_t g = 0; g < data.size(); ++g) {
+    std::string_view piece = data[g];
+    if (g + 1 == data.size())
+      while (!piece.empty() && static_cast<unsigned char>(piece.back()) <= 32) piece.remove_suffix(1);
+    out.Put(piece);
+  }
+  out.Put("\"/>\r\n");
 }
 
 }  // namespace
 
-std::string CutSvgDocument(const TPath& path, int32_t width, int32_t height, const ConversionSettings& s) {
+void WriteCutSvgDocument(const TPath& path, int32_t width, int32_t height, const ConversionSettings& s,
+                         ByteSink& sink) {
   const CutPage page = PageSize(width, height, s);
-  const std::string w = FormatNumber(page.Width), h = FormatNumber(page.Height);
-  std::string doc = "<?xml version=\"1.0\" standalone=\"yes\"?>\r\n";
-  doc += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + w + "mm\" height=\"" + h + "mm\" viewBox=\"0 0 " + w +
-         " " + h + "\">\r\n";
-  std::vector<std::string> data;
+  // The regions are welded before the first byte goes out: a failure there
+  // leaves the sink untouched.
+  LayerTexts data;
   const std::vector<CutLayer> layers = Build(path, s, &data);
-  for (size_t k = 0; k < layers.size(); ++k) {
-    doc += PathElement(layers[k], data[k]);
-    doc += "\r\n";
-  }
-  doc += "</svg>\r\n";
-  return doc;
+  const std::string w = FormatNumber(page.Width), h = FormatNumber(page.Height);
+  PieceWriter out(sink);
+  out.Put("<?xml version=\"1.0\" standalone=\"yes\"?>\r\n");
+  out.Put("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + w + "mm\" height=\"" + h + "mm\" viewBox=\"0 0 " + w +
+          " " + h + "\">\r\n");
+  for (size_t k = 0; k < layers.size(); ++k) PathElement(layers[k], data[k], out);
+  out.Put("</svg>\r\n");
+  out.Flush();
 }
 
 }  // namespace glyphor

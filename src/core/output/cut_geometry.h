@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/outline/path_record.h"
+#include "core/platform/byte_sink.h"
 #include "core/settings/settings_model.h"
 
 namespace glyphor {
@@ -49,9 +50,11 @@ CutPage PageSize(int32_t width, int32_t height, const ConversionSettings& s);
 // at the end is dropped as the drawing surfaces drop it.
 std::vector<CutLayer> BuildCutLayers(const TPath& path, const ConversionSettings& s);
 
-// The cut-ready SVG document: the page of SvgDocument, one filled path
-// element a layer, with the layer's role as its id.
-std::string CutSvgDocument(const TPath& path, int32_t width, int32_t height, const ConversionSettings& s);
+// Writes the cut-ready SVG document to `out`: the page of SvgDocument, one
+// filled path element a layer, with the layer's role as its id. The regions
+// are made before the first byte is written; what `out` throws passes.
+void WriteCutSvgDocument(const TPath& path, int32_t width, int32_t height, const ConversionSettings& s,
+                         ByteSink& out);
 
 // Appends a coordinate in cut units as the SVG document writes millimetres
 // (four decimals, "." as the separator).

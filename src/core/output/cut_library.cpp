@@ -10,7 +10,7 @@ namespace glyphor {
 namespace {
 
 void Svg(const TPath& path, int32_t width, int32_t height, const ConversionSettings& s, ByteSink& out) {
-  out.Write(CutSvgDocument(path, width, height, s));
+  WriteCutSvgDocument(path, width, height, s, out);
 }
 
 void Dxf(const TPath& path, int32_t width, int32_t height, const ConversionSettings& s, ByteSink& out) {

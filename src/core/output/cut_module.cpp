@@ -56,7 +56,7 @@ ConversionSettings SettingsOf(const glyphor_cut_request& r) {
 void Write(const glyphor_cut_request& r, ByteSink& out) {
   const ConversionSettings s = SettingsOf(r);
   TPath path = PathOf(r);
-  if (r.format == GLYPHOR_CUT_SVG) return out.Write(CutSvgDocument(path, r.width, r.height, s));
+  if (r.format == GLYPHOR_CUT_SVG) return WriteCutSvgDocument(path, r.width, r.height, s, out);
   const std::vector<CutLayer> layers = BuildCutLayers(path, s);
   path = TPath();  // the layers are all the drawing needs
   WriteDxfDocument(layers, PageSize(r.width, r.height, s), out);

@@ -21,6 +21,11 @@ class StringSink : public ByteSink {
 
 void InstallCutWriters(const CutWriters& writers) { installed = writers; }
 
+void PrepareCutWriters() {
+  if (!installed.svg || !installed.dxf) throw ENoCutWriters();
+  if (installed.ready) installed.ready();
+}
+
 void WriteCutReadySvg(const TPath& path, int32_t width, int32_t height, const ConversionSettings& s, ByteSink& out) {
   if (!installed.svg) throw ENoCutWriters();
   installed.svg(path, width, height, s, out);

@@ -20,12 +20,16 @@ namespace glyphor {
 // units, as SvgDocument takes them) to `out`. Failure: the program's own
 // exceptions, std::bad_alloc; exceptions from `out` pass through.
 struct CutWriters {
-  // The cut-ready SVG document, made whole and handed on in one piece.
+  // The cut-ready SVG document: the regions welded first, the text then
+  // handed on in pieces of about 64 KiB.
   void (*svg)(const TPath& path, int32_t width, int32_t height, const ConversionSettings& s, ByteSink& out) = nullptr;
   // The DXF document of the cut-ready layers, whatever s.CutReady says (a
   // cutter follows no strokes): the layers welded first, the text then
   // handed on in pieces of about 64 KiB as it is made.
   void (*dxf)(const TPath& path, int32_t width, int32_t height, const ConversionSettings& s, ByteSink& out) = nullptr;
+  // Where given: waits until the writers can work, or throws why they
+  // cannot. Called before a file is begun, so that such a failure touches none.
+  void (*ready)() = nullptr;
 };
 
 // Replaces the installed writers; a program does it once, before it makes
@@ -37,6 +41,10 @@ class ENoCutWriters : public Exception {
  public:
   ENoCutWriters() : Exception("このプログラムではカット用の輪郭を作れません") {}
 };
+
+// Returns once the installed writers can make a document; throws
+// ENoCutWriters when none are installed, or what their `ready` throws.
+void PrepareCutWriters();
 
 // The documents, made by the installed writers.
 void WriteCutReadySvg(const TPath& path, int32_t width, int32_t height, const ConversionSettings& s, ByteSink& out);
