@@ -18,6 +18,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <pthread.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,7 +27,8 @@
 namespace glyphor {
 
 FileSystemCalls& FileSystemSeam() {
-  static FileSystemCalls calls{::write, ::fsync, ::rename};
+  static FileSystemCalls calls{::write, ::fsync, ::rename,
+                               [](const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }};
   return calls;
 }
 
@@ -183,13 +185,16 @@ class SignalsHeld {
   sigset_t previous_;
 };
 
-// mkstemp, with the new file's name given to the handlers before a signal
-// can arrive. Sets `slot` to the name's slot, or -1 when none was free.
-int MakeTemporary(std::vector<char>& pattern, int& slot) {
+// Makes a temporary file's name appear with `make` (mkstemp, or a link to
+// an unnamed file), the name given to the handlers before a signal can
+// arrive. Returns what `make` returns, negative on failure. Sets `slot` to
+// the name's slot, or -1 when none was free.
+template <class Make>
+int MakeTemporary(std::vector<char>& pattern, int& slot, const Make& make) {
   std::lock_guard<std::mutex> lock(RegistryMutex());
   SignalsHeld held;
   slot = -1;
-  const int fd = ::mkstemp(pattern.data());
+  const int fd = make(pattern.data());
   if (fd < 0) return fd;
   const int err = errno;
   for (size_t i = 0; i < kMaxTemporaries; ++i) {
@@ -242,7 +247,8 @@ WriteResult WriteInPlace(const std::string& path, std::string_view bytes) {
 }  // namespace
 
 struct AtomicFileGroup::Staged {
-  std::string tmp, target;
+  std::string tmp, target;  // tmp: empty while the file has no name
+  std::string folder;
   int fd = -1;  // -1: written in place already
   int slot = -1;
 };
@@ -326,8 +332,59 @@ bool WriteContent(int fd, const Content& content) {
 
 void Discard(const AtomicFileGroup::Staged& s) {
   ::close(s.fd);
+  if (s.tmp.empty()) return;  // an unnamed file goes with its descriptor
   ::unlink(s.tmp.c_str());
   ForgetTemporary(s.slot);
+}
+
+// The name pattern of our temporary files in `folder`, for mkstemp.
+std::vector<char> TemporaryPattern(const std::string& folder) {
+  const std::string pattern = Join(folder, std::string(kTemporaryPrefix) + "XXXXXX");
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  return name;
+}
+
+// A file without a name in `folder` (O_TMPFILE): nothing of it shows while it
+// is written, and a run that dies, even by SIGKILL, leaves nothing behind.
+// It gets a name only once synced, through /proc/self/fd; without /proc, or
+// where the file system has no such files, -1 and the named way is taken.
+int OpenUnnamed(const std::string& folder) {
+  static const bool linkable = ::access("/proc/self/fd", X_OK) == 0;
+  if (!linkable) return -1;
+  return FileSystemSeam().open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+}
+
+// Replaces the XXXXXX that end `name` with random letters and digits.
+void RandomSuffix(char* name) {
+  static constexpr char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  unsigned char bytes[6] = {};
+  if (::getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
+    static std::atomic<unsigned> counter{0};
+    const unsigned mix = static_cast<unsigned>(::getpid()) * 2654435761u + counter++ * 40503u;
+    for (size_t i = 0; i < sizeof bytes; ++i) bytes[i] ^= static_cast<unsigned char>(mix >> (4 * i));
+  }
+  char* x = name + std::strlen(name) - sizeof bytes;
+  for (size_t i = 0; i < sizeof bytes; ++i) x[i] = kChars[bytes[i] % (sizeof kChars - 1)];
+}
+
+// Gives a synced unnamed file a temporary name beside its target, so that
+// it can be renamed over it. False, with no name made, on failure.
+bool NameUnnamed(AtomicFileGroup::Staged& s) {
+  const std::string proc = "/proc/self/fd/" + std::to_string(s.fd);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::vector<char> name = TemporaryPattern(s.folder);
+    const int made = MakeTemporary(name, s.slot, [&](char* n) {
+      RandomSuffix(n);
+      return ::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, n, AT_SYMLINK_FOLLOW);
+    });
+    if (made == 0) {
+      s.tmp = name.data();
+      return true;
+    }
+    if (errno != EEXIST) return false;
+  }
+  return false;
 }
 
 // Everything up to the content lying in a temporary file beside the target.
@@ -347,11 +404,18 @@ WriteResult Stage(const std::string& linkOrPath, const Content& content, mode_t 
   if (exists && ((st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0)) return WriteResult::CannotCreate;
 
   const std::string folder = FolderOf(path);
-  RemoveStaleTemporaries(folder);
-  const std::string pattern = Join(folder, std::string(kTemporaryPrefix) + "XXXXXX");
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  out.fd = MakeTemporary(name, out.slot);
+  out.folder = folder;
+  out.target = path;
+  out.fd = OpenUnnamed(folder);
+  if (out.fd < 0) {
+    // Named temporary files: those an interrupted run left are swept here.
+    RemoveStaleTemporaries(folder);
+    std::vector<char> name = TemporaryPattern(folder);
+    out.fd = MakeTemporary(name, out.slot, [](char* n) { return ::mkstemp(n); });
+    const int err = errno;
+    if (out.fd >= 0) out.tmp = name.data();
+    errno = err;
+  }
   if (out.fd < 0) {
     const bool folderClosed = errno == EACCES || errno == EPERM;
     if (!exists || !folderClosed) return WriteResult::CannotCreate;
@@ -362,10 +426,8 @@ WriteResult Stage(const std::string& linkOrPath, const Content& content, mode_t 
     (*content.produce)(whole);
     return WriteInPlace(path, whole.bytes);
   }
-  out.tmp = name.data();
-  out.target = path;
 
-  // mkstemp makes the file 0600; give it the target's permissions (or the
+  // The temporary file is made 0600; give it the target's permissions (or the
   // usual ones, less the umask) so the rename does not change them.
   mode_t perms = mode;
   if (exists) {
@@ -391,11 +453,13 @@ WriteResult Stage(const std::string& linkOrPath, const Content& content, mode_t 
 
 // Closes a staged file and renames it over its target when it was synced;
 // removes it otherwise.
-WriteResult Finish(const AtomicFileGroup::Staged& s, bool synced) {
-  const bool ok = (::close(s.fd) == 0) && synced;
+WriteResult Finish(AtomicFileGroup::Staged s, bool synced) {
+  // An unnamed file is named while its descriptor is still open.
+  const bool named = synced && (!s.tmp.empty() || NameUnnamed(s));
+  const bool ok = (::close(s.fd) == 0) && named;
   WriteResult result = WriteResult::Ok;
   if (!ok || FileSystemSeam().rename(s.tmp.c_str(), s.target.c_str()) != 0) {
-    ::unlink(s.tmp.c_str());
+    if (!s.tmp.empty()) ::unlink(s.tmp.c_str());
     result = WriteResult::WriteFailed;
   }
   ForgetTemporary(s.slot);

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: MIT
 // Writes a whole file or nothing: the bytes go to a temporary file in the
-// target's folder, which is renamed over the target only once complete, so a
-// failure neither truncates the target nor leaves the temporary file behind.
-// Temporary files are named ".glyphor-tmp-XXXXXX"; SIGINT, SIGTERM, SIGHUP
-// and SIGXFSZ (a file size limit reached) remove the one being written, and a
-// write removes such files of ours that an earlier run left in the folder
-// more than a day ago.
+// target's folder, which is renamed over the target only once complete and
+// synced, so a failure neither truncates the target nor leaves the
+// temporary file behind. The temporary file has no name while it is written
+// (O_TMPFILE): a run that dies leaves nothing, however it dies. It is named
+// ".glyphor-tmp-XXXXXX" just before the rename; where the file system has no
+// unnamed files it has that name throughout. SIGINT, SIGTERM, SIGHUP and
+// SIGXFSZ (a file size limit reached) remove a named one, and a write that
+// needs named ones removes such files of ours that an earlier run left in
+// the folder more than a day ago.
 #pragma once
 
 #include <cstddef>
@@ -87,6 +90,7 @@ struct FileSystemCalls {
   ssize_t (*write)(int fd, const void* buf, size_t count);
   int (*fsync)(int fd);
   int (*rename)(const char* from, const char* to);
+  int (*open)(const char* path, int flags, mode_t mode);  // opens the unnamed temporary file
 };
 FileSystemCalls& FileSystemSeam();
 

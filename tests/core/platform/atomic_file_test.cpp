@@ -172,15 +172,50 @@ TEST(AtomicFile, WritesInPlaceWhereNoTemporaryFileCanBeMade) {
   EXPECT_EQ(ListDir(closed), (std::vector<std::string>{"locked.svg", "out.svg"}));
 }
 
-// SIGINT, SIGTERM, SIGHUP and SIGXFSZ during a write take its temporary file along;
-// an ignored signal stays ignored. Files an earlier run left are removed
-// once they are a day old and ours.
-TEST(AtomicFile, TemporaryFilesDoNotOutliveTheirRun) {
+// A write never shows a temporary file while the bytes go in, and a run
+// that dies there, even by SIGKILL, leaves the earlier file alone and
+// nothing else.
+TEST(AtomicFile, NothingShowsWhileWrittenAndNothingOutlivesAKilledRun) {
+  TempDir dir;
+  WriteFile(dir / "out.svg", "earlier");
+  static std::string folder;
+  static std::vector<std::string> seen;
+  static int signalToRaise;
+  folder = dir.path();
+  test::ScopedSeam<FileSystemCalls> seam(FileSystemSeam());
+  seam->write = [](int fd, const void* buf, size_t n) -> ssize_t {
+    seen = ListDir(folder);
+    if (signalToRaise) ::raise(signalToRaise);
+    return ::write(fd, buf, n);
+  };
+  signalToRaise = 0;
+  ASSERT_EQ(WriteFileAtomically(dir / "out.svg", "new"), WriteResult::Ok);
+  EXPECT_EQ(seen, std::vector<std::string>{"out.svg"});
+  EXPECT_EQ(ReadFile(dir / "out.svg"), "new");
+  for (const int s : {SIGKILL, SIGINT, SIGXFSZ}) {
+    signalToRaise = s;
+    EXPECT_EQ(InChild([&] {
+                const rlimit noCore{0, 0};  // SIGXFSZ would dump one
+                ::setrlimit(RLIMIT_CORE, &noCore);
+                return static_cast<int>(WriteFileAtomically(dir / "out.svg", "newer"));
+              }),
+              128 + s);
+    EXPECT_EQ(ListDir(dir.path()), std::vector<std::string>{"out.svg"}) << strsignal(s);
+    EXPECT_EQ(ReadFile(dir / "out.svg"), "new");
+  }
+}
+
+// Where the file system has no unnamed files, the temporary file has its
+// name throughout: SIGINT, SIGTERM, SIGHUP and SIGXFSZ during a write take it
+// along; an ignored signal stays ignored. Files an earlier run left are
+// removed once they are a day old and ours.
+TEST(AtomicFile, NamedTemporaryFilesDoNotOutliveTheirRun) {
   TempDir dir;
   WriteFile(dir / "out.svg", "earlier");
   // The signal arrives while the bytes are being written.
   static int signalToRaise;
   test::ScopedSeam<FileSystemCalls> seam(FileSystemSeam());
+  seam->open = [](const char*, int, mode_t) { return errno = EOPNOTSUPP, -1; };
   seam->write = [](int fd, const void* buf, size_t n) -> ssize_t {
     ::raise(signalToRaise);
     return ::write(fd, buf, n);
