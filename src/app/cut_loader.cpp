@@ -126,10 +126,11 @@ void Dxf(const TPath& path, int32_t width, int32_t height, const ConversionSetti
   WriteThroughModule(GLYPHOR_CUT_DXF, path, width, height, s, out);
 }
 
-// The thread that opens the module ahead. Joined when the module is first
-// needed, or at exit when the run failed before that.
+// The thread that opens the module ahead, started once a run. Joined when
+// the module is first needed, or at exit when the run failed before that.
 struct Loader {
   std::thread thread;
+  bool started = false;
   ~Loader() {
     if (thread.joinable()) thread.join();
   }
@@ -146,7 +147,8 @@ void InstallCutModule() { InstallCutWriters({Svg, Dxf, RequireCutModule}); }
 
 void BeginLoadingCutModule() {
   Loader& loader = ModuleLoader();
-  if (loader.thread.joinable()) return;
+  if (loader.started) return;
+  loader.started = true;
   try {
     loader.thread = std::thread([] { Module(); });
   } catch (const std::system_error&) {
