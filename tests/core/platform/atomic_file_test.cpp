@@ -84,6 +84,16 @@ int InChild(const std::function<int()>& body, bool asNobody = false) {
   return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
 }
 
+// WriteFileAtomically in a child that leaves no core dump (SIGXFSZ would
+// make one); its exit status, or 128 + the signal that ended it.
+int WriteInChildWithoutCore(const std::string& path, std::string_view bytes) {
+  return InChild([&] {
+    const rlimit noCore{0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore);
+    return static_cast<int>(WriteFileAtomically(path, bytes));
+  });
+}
+
 ino_t InodeOf(const std::string& path) {
   struct stat st {};
   ::stat(path.c_str(), &st);
@@ -194,12 +204,7 @@ TEST(AtomicFile, NothingShowsWhileWrittenAndNothingOutlivesAKilledRun) {
   EXPECT_EQ(ReadFile(dir / "out.svg"), "new");
   for (const int s : {SIGKILL, SIGINT, SIGXFSZ}) {
     signalToRaise = s;
-    EXPECT_EQ(InChild([&] {
-                const rlimit noCore{0, 0};  // SIGXFSZ would dump one
-                ::setrlimit(RLIMIT_CORE, &noCore);
-                return static_cast<int>(WriteFileAtomically(dir / "out.svg", "newer"));
-              }),
-              128 + s);
+    EXPECT_EQ(WriteInChildWithoutCore(dir / "out.svg", "newer"), 128 + s);
     EXPECT_EQ(ListDir(dir.path()), std::vector<std::string>{"out.svg"}) << strsignal(s);
     EXPECT_EQ(ReadFile(dir / "out.svg"), "new");
   }
@@ -222,12 +227,7 @@ TEST(AtomicFile, NamedTemporaryFilesDoNotOutliveTheirRun) {
   };
   for (const int s : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) {
     signalToRaise = s;
-    EXPECT_EQ(InChild([&] {
-                const rlimit noCore{0, 0};  // SIGXFSZ would dump one
-                ::setrlimit(RLIMIT_CORE, &noCore);
-                return static_cast<int>(WriteFileAtomically(dir / "out.svg", "new"));
-              }),
-              128 + s);
+    EXPECT_EQ(WriteInChildWithoutCore(dir / "out.svg", "new"), 128 + s);
     EXPECT_EQ(ListDir(dir.path()), std::vector<std::string>{"out.svg"}) << strsignal(s);
     EXPECT_EQ(ReadFile(dir / "out.svg"), "earlier");
   }
